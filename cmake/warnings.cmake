@@ -2,7 +2,7 @@
 add_library(pindle_warnings INTERFACE)
 target_compile_options(pindle_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Wnon-virtual-dtor
-    -Wold-style-cast -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough)
+    -Wold-style-cast -Woverloaded-virtual -Wimplicit-fallthrough)
 if(PINDLE_WERROR)
     target_compile_options(pindle_warnings INTERFACE -Werror)
 endif()

@@ -4,11 +4,13 @@
 
 namespace pindle {
 
-ManualTime::ManualTime(std::chrono::system_clock::time_point start) : m_now(start) {}
+ManualTime::ManualTime(std::chrono::system_clock::time_point start)
+    : m_now(start) {}
 
 Scheduler::TaskId ManualTime::schedule(Duration delay, std::function<void()> task) {
     const TaskId id = m_nextId++;
-    const auto due = m_now + std::chrono::duration_cast<std::chrono::system_clock::duration>(std::max(delay, Duration{0}));
+    const auto due =
+        m_now + std::chrono::duration_cast<std::chrono::system_clock::duration>(std::max(delay, Duration{0}));
     m_tasks.emplace(std::make_pair(due, id), std::move(task));
     return id;
 }

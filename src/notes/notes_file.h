@@ -28,6 +28,7 @@ inline constexpr int kMaxDocumentDepth = 64;
 // The exact written form: sorted keys, two-space indentation, " : ", "\/", non-ASCII as is,
 // whole timestamps as plain integers, no newline at the end.
 std::string encodePayload(const Payload& payload);
+std::string encodeDocument(const std::vector<Note>& notes, const std::optional<std::string>& activeId);
 
 // Strict reading: "notes" must be an array of complete note objects, "activeId" a string, null
 // or absent; other members are ignored. Anything else (including invalid UTF-8, a byte order

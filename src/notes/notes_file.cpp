@@ -1,0 +1,509 @@
+#include "notes_file.h"
+
+#include "file_system.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <random>
+
+namespace pindle {
+
+namespace {
+
+// ---- Writing ----------------------------------------------------------------------------------
+
+// Appends `s` as a JSON string. Malformed UTF-8 (which no editor should hand us) is written as
+// U+FFFD rather than producing a document that could never be read back.
+void appendString(std::string& out, std::string_view s) {
+    constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x80) {
+            // Validate one multi-byte sequence.
+            std::size_t length = 0;
+            std::uint32_t cp = 0;
+            if ((c & 0xE0U) == 0xC0U) {
+                length = 2;
+                cp = c & 0x1FU;
+            } else if ((c & 0xF0U) == 0xE0U) {
+                length = 3;
+                cp = c & 0x0FU;
+            } else if ((c & 0xF8U) == 0xF0U) {
+                length = 4;
+                cp = c & 0x07U;
+            }
+            bool valid = length != 0 && i + length <= s.size();
+            for (std::size_t k = 1; valid && k < length; ++k) {
+                const auto next = static_cast<unsigned char>(s[i + k]);
+                valid = (next & 0xC0U) == 0x80U;
+                cp = (cp << 6U) | (next & 0x3FU);
+            }
+            if (valid) {
+                constexpr std::array<std::uint32_t, 5> kSmallest = {0, 0, 0x80, 0x800, 0x10000};
+                valid = cp >= kSmallest[length] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+            }
+            if (valid) {
+                out.append(s.substr(i, length));
+                i += length;
+            } else {
+                out += "\xEF\xBF\xBD";
+                i += 1;
+            }
+            continue;
+        }
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '/':
+            out += "\\/";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += kHex[c >> 4U];
+                out += kHex[c & 0x0FU];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+        ++i;
+    }
+    out += '"';
+}
+
+// Whole numbers as plain integers; anything with a fraction in its shortest round-trip form.
+void appendNumber(std::string& out, double value) {
+    std::array<char, 400> buffer{};
+    std::to_chars_result result{};
+    if (std::isfinite(value) && value == std::trunc(value)) {
+        if (std::fabs(value) < 9.0e15) {
+            result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), static_cast<std::int64_t>(value));
+        } else {
+            result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
+        }
+    } else if (std::isfinite(value)) {
+        result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    } else {
+        out += '0'; // never produced by the clock or by reading; JSON has no spelling for it
+        return;
+    }
+    out.append(buffer.data(), result.ptr);
+}
+
+void appendNote(std::string& out, const Note& note) {
+    out += "    {\n      \"color\" : ";
+    appendString(out, note.color);
+    out += ",\n      \"createdAt\" : ";
+    appendNumber(out, note.createdAt);
+    out += ",\n      \"id\" : ";
+    appendString(out, note.id);
+    out += ",\n      \"text\" : ";
+    appendString(out, note.text);
+    out += ",\n      \"updatedAt\" : ";
+    appendNumber(out, note.updatedAt);
+    out += "\n    }";
+}
+
+// ---- Reading ----------------------------------------------------------------------------------
+
+using Json = nlohmann::json;
+
+struct TooDeep {};
+
+std::optional<Note> decodeNote(const Json& value) {
+    if (!value.is_object()) {
+        return std::nullopt;
+    }
+    const auto text = [&value](const char* key) -> const std::string* {
+        const auto found = value.find(key);
+        return found != value.end() && found->is_string() ? found->get_ptr<const std::string*>() : nullptr;
+    };
+    const auto number = [&value](const char* key) -> std::optional<double> {
+        const auto found = value.find(key);
+        if (found == value.end() || !found->is_number()) {
+            return std::nullopt;
+        }
+        const double n = found->get<double>();
+        return std::isfinite(n) ? std::optional<double>(n) : std::nullopt;
+    };
+    const auto* id = text("id");
+    const auto* color = text("color");
+    const auto* body = text("text");
+    const auto createdAt = number("createdAt");
+    const auto updatedAt = number("updatedAt");
+    if (id == nullptr || color == nullptr || body == nullptr || !createdAt || !updatedAt) {
+        return std::nullopt;
+    }
+    return Note{*id, *color, *body, *createdAt, *updatedAt};
+}
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+FileStatus failure(int error) {
+    return {FileStatus::Kind::failed, error};
+}
+
+// Retries a call interrupted by a signal.
+template <typename Call> auto retryOnInterrupt(Call call) {
+    for (;;) {
+        auto result = call();
+        if (result >= 0 || errno != EINTR) {
+            return result;
+        }
+    }
+}
+
+std::string temporarySuffix() {
+    static std::mt19937_64 generator{std::random_device{}()};
+    constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string suffix;
+    for (int i = 0; i < 8; ++i) {
+        suffix += kDigits[generator() % 36];
+    }
+    return suffix;
+}
+
+} // namespace
+
+std::string encodeDocument(const std::vector<Note>& notes, const std::optional<std::string>& activeId) {
+    std::size_t estimate = 64;
+    for (const Note& note : notes) {
+        estimate += note.text.size() + note.id.size() + 160;
+    }
+    std::string out;
+    out.reserve(estimate + estimate / 16);
+    out += "{\n";
+    if (activeId) {
+        out += "  \"activeId\" : ";
+        appendString(out, *activeId);
+        out += ",\n";
+    }
+    out += "  \"notes\" : [";
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        out += i == 0 ? "\n" : ",\n";
+        appendNote(out, notes[i]);
+    }
+    out += notes.empty() ? "]\n}" : "\n  ]\n}";
+    return out;
+}
+
+std::string encodePayload(const Payload& payload) {
+    return encodeDocument(payload.notes, payload.activeId);
+}
+
+std::optional<Payload> decodePayload(std::string_view bytes) {
+    // JSON text never holds a raw NUL; the parser would take one for the end of the input.
+    if (bytes.size() > kMaxDocumentBytes || bytes.starts_with("\xEF\xBB\xBF") ||
+        bytes.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    try {
+        const Json::parser_callback_t guard = [](int depth, Json::parse_event_t, Json&) {
+            if (depth > kMaxDocumentDepth) {
+                throw TooDeep{};
+            }
+            return true;
+        };
+        const Json document = Json::parse(bytes.begin(), bytes.end(), guard);
+        if (!document.is_object()) {
+            return std::nullopt;
+        }
+        const auto notes = document.find("notes");
+        if (notes == document.end() || !notes->is_array()) {
+            return std::nullopt;
+        }
+        Payload payload;
+        payload.notes.reserve(notes->size());
+        for (const Json& element : *notes) {
+            auto note = decodeNote(element);
+            if (!note) {
+                return std::nullopt;
+            }
+            payload.notes.push_back(std::move(*note));
+        }
+        const auto activeId = document.find("activeId");
+        if (activeId != document.end() && !activeId->is_null()) {
+            if (!activeId->is_string()) {
+                return std::nullopt;
+            }
+            payload.activeId = activeId->get<std::string>();
+        }
+        return payload;
+    } catch (...) {
+        // Parse errors, the depth guard and allocation failures alike: the document is unreadable.
+        return std::nullopt;
+    }
+}
+
+std::filesystem::path defaultDocumentPath() {
+    std::filesystem::path base;
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (dataHome != nullptr && dataHome[0] == '/') {
+        base = dataHome;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || home[0] != '/') {
+            const passwd* entry = getpwuid(getuid());
+            home = entry != nullptr ? entry->pw_dir : nullptr;
+        }
+        // With no home folder at all, fall back to the working folder rather than refusing to start.
+        base = std::filesystem::path(home != nullptr ? home : ".") / ".local" / "share";
+    }
+    return base / "Pindle" / "notes.json";
+}
+
+NotesFile::NotesFile(std::filesystem::path path, FileSystem& fileSystem)
+    : m_path(std::move(path))
+    , m_fs(fileSystem) {}
+
+FileStatus NotesFile::createFolder() {
+    const std::string folder = folderOf(m_path.string());
+    int lastError = 0;
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string prefix = slash == std::string::npos ? folder : folder.substr(0, slash);
+        if (m_fs.mkdir(prefix, 0700) == 0) {
+            // Private whatever the umask: the notes are nobody else's business.
+            const int fd = m_fs.open(prefix, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+            if (fd >= 0) {
+                m_fs.fchmod(fd, 0700);
+                m_fs.close(fd);
+            }
+            lastError = 0;
+        } else {
+            lastError = errno == EEXIST ? 0 : errno;
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+    }
+    return lastError == 0 ? FileStatus{} : failure(lastError);
+}
+
+std::string NotesFile::resolveTarget() {
+    std::string current = m_path.string();
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (m_fs.lstat(current, &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return current;
+        }
+        std::array<char, 4096> buffer{};
+        const ssize_t n = m_fs.readlink(current, buffer.data(), buffer.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size()) {
+            return current;
+        }
+        std::string target(buffer.data(), static_cast<std::size_t>(n));
+        current = target.front() == '/' ? target : folderOf(current) + "/" + target;
+    }
+    return current;
+}
+
+void NotesFile::removeStaleTemporaryFiles() {
+    const std::string target = resolveTarget();
+    const std::string prefix = "." + nameOf(target) + ".tmp-";
+    std::vector<std::string> names;
+    if (m_fs.listFolder(folderOf(target), names) != 0) {
+        return;
+    }
+    for (const std::string& name : names) {
+        if (name.starts_with(prefix)) {
+            m_fs.unlink(folderOf(target) + "/" + name);
+        }
+    }
+}
+
+bool NotesFile::exists() {
+    struct stat info {};
+    return m_fs.lstat(resolveTarget(), &info) == 0;
+}
+
+FileStatus NotesFile::read(std::string& bytes) {
+    bytes.clear();
+    const int fd = retryOnInterrupt([&] { return m_fs.open(m_path.string(), O_RDONLY | O_CLOEXEC, 0); });
+    if (fd < 0) {
+        return errno == ENOENT ? FileStatus{FileStatus::Kind::missing, ENOENT} : failure(errno);
+    }
+    FileStatus status;
+    struct stat info {};
+    if (m_fs.fstat(fd, &info) != 0) {
+        status = failure(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        status = failure(EISDIR);
+    } else if (static_cast<std::size_t>(info.st_size) > kMaxDocumentBytes) {
+        status = failure(EFBIG);
+    } else {
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t filled = 0;
+        for (;;) {
+            if (filled == bytes.size()) {
+                // The file may have grown since fstat; read on, within the cap.
+                if (bytes.size() >= kMaxDocumentBytes + 1) {
+                    status = failure(EFBIG);
+                    break;
+                }
+                bytes.resize(std::min(bytes.size() * 2 + 4096, kMaxDocumentBytes + 1));
+            }
+            const ssize_t n =
+                retryOnInterrupt([&] { return m_fs.read(fd, bytes.data() + filled, bytes.size() - filled); });
+            if (n < 0) {
+                status = failure(errno);
+                break;
+            }
+            if (n == 0) {
+                break;
+            }
+            filled += static_cast<std::size_t>(n);
+        }
+        bytes.resize(filled);
+    }
+    m_fs.close(fd);
+    if (!status.ok()) {
+        bytes.clear();
+    }
+    return status;
+}
+
+FileStatus NotesFile::replace(std::string_view bytes) {
+    const std::string target = resolveTarget();
+    const std::string folder = folderOf(target);
+    const std::string stem = folder + "/." + nameOf(target) + ".tmp-";
+
+    std::string temporary;
+    int fd = -1;
+    bool recreatedFolder = false;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temporary = stem + temporarySuffix();
+        fd = retryOnInterrupt(
+            [&] { return m_fs.open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600); });
+        if (fd >= 0) {
+            break;
+        }
+        if (errno == ENOENT && !recreatedFolder) {
+            // The folder was removed while we ran: make it again and retry.
+            recreatedFolder = true;
+            NotesFile(target, m_fs).createFolder();
+            continue;
+        }
+        if (errno != EEXIST) {
+            return failure(errno);
+        }
+    }
+    if (fd < 0) {
+        return failure(EEXIST);
+    }
+
+    const auto abandon = [&](int error) {
+        m_fs.close(fd);
+        m_fs.unlink(temporary);
+        return failure(error);
+    };
+    if (m_fs.fchmod(fd, 0600) != 0) {
+        return abandon(errno);
+    }
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n =
+            retryOnInterrupt([&] { return m_fs.write(fd, bytes.data() + written, bytes.size() - written); });
+        if (n < 0) {
+            return abandon(errno);
+        }
+        if (n == 0) {
+            return abandon(ENOSPC);
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (retryOnInterrupt([&] { return m_fs.fsync(fd); }) != 0) {
+        return abandon(errno);
+    }
+    // After a failed close the data may not have reached the disk; an interrupted close on Linux
+    // has still released the descriptor, and the data was synced just before.
+    if (m_fs.close(fd) != 0 && errno != EINTR) {
+        const int error = errno;
+        m_fs.unlink(temporary);
+        return failure(error);
+    }
+    if (m_fs.rename(temporary, target) != 0) {
+        const int error = errno;
+        m_fs.unlink(temporary);
+        return failure(error);
+    }
+    // Make the rename itself durable.
+    const int folderFd = retryOnInterrupt([&] { return m_fs.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0); });
+    if (folderFd < 0) {
+        return failure(errno);
+    }
+    const int synced = retryOnInterrupt([&] { return m_fs.fsync(folderFd); });
+    const int syncError = errno;
+    m_fs.close(folderFd);
+    return synced == 0 ? FileStatus{} : failure(syncError);
+}
+
+FileStatus NotesFile::setAsideUnreadable(std::chrono::system_clock::time_point now) {
+    const std::string target = resolveTarget();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    std::array<char, 32> stamp{};
+    std::strftime(stamp.data(), stamp.size(), "%Y%m%d-%H%M%S", &local);
+    const std::string base = folderOf(target) + "/" + nameOf(m_path.string()) + ".unreadable-" + stamp.data();
+
+    for (int n = 1; n < 1000; ++n) {
+        const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
+        // A hard link keeps the document in place until the save replaces it; where links are not
+        // possible, move it without replacing anything.
+        if (m_fs.link(target, aside) == 0 || (errno != EEXIST && m_fs.renameNoReplace(target, aside) == 0)) {
+            return {};
+        }
+        if (errno == ENOENT) {
+            return {}; // it is gone already; nothing left to keep
+        }
+        if (errno != EEXIST) {
+            return failure(errno);
+        }
+    }
+    return failure(EEXIST);
+}
+
+} // namespace pindle

@@ -1,0 +1,151 @@
+// The note record, the palette, the colours and the Unicode rules behind titles and counts.
+#include "notes/color.h"
+#include "notes/manual_time.h"
+#include "notes/note.h"
+#include "notes/palette.h"
+#include "notes/text.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+
+namespace pindle {
+namespace {
+
+struct TitleCase {
+    const char* name;
+    std::string text;
+    std::string title;
+    bool blank;
+};
+
+class TitleAndBlankness : public ::testing::TestWithParam<TitleCase> {};
+
+TEST_P(TitleAndBlankness, FollowsTheTrimmingClasses) {
+    const Note note{"id", "#f2545b", GetParam().text, 0, 0};
+    EXPECT_EQ(note.firstLine(), GetParam().title);
+    EXPECT_EQ(note.isBlank(), GetParam().blank);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TitleAndBlankness,
+    ::testing::Values(TitleCase{"empty", "", "", true},
+                      TitleCase{"firstNonBlankLine", "\n\n   \n  word  \nmore words", "word", false},
+                      TitleCase{"tabsTrimmedInnerSpacesKept", "\t two  words \t\nnext", "two  words", false},
+                      TitleCase{"crlfIsNotALineBreak", "  one\r\ntwo\r\n", "one\r\ntwo\r\n", false},
+                      TitleCase{"loneCarriageReturnSplitsNothing", "a\rb\nc", "a\rb", false},
+                      TitleCase{"spacesTabsAndLineFeedsOnly", " \t\n \n\t", "", true},
+                      TitleCase{"noBreakSpaceOnly", "\u00A0", "", true},
+                      TitleCase{"ideographicSpaceTrimmed", "\u3000title\u3000", "title", false},
+                      TitleCase{"lineSeparatorIsBlankButNotTrimmedFromTitles", "\u2028", "\u2028", true},
+                      TitleCase{"carriageReturnsAndNelAreBlank", "\r\n\r\u0085\v\f", "\r\n\r\u0085\v\f", true},
+                      TitleCase{"spaceWithCombiningMarkIsContent", " \u0301", " \u0301", false},
+                      TitleCase{"emojiTitle", "\n\U0001F469\u200D\U0001F4BB notes", "\U0001F469\u200D\U0001F4BB notes",
+                                false},
+                      TitleCase{"malformedUtf8IsContent", "\xFF", "\xFF", false}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+struct CountCase {
+    const char* name;
+    std::string text;
+    std::string label;
+};
+
+class CountLabel : public ::testing::TestWithParam<CountCase> {};
+
+TEST_P(CountLabel, CountsWordsAndGraphemes) {
+    EXPECT_EQ(text::countLabel(GetParam().text), GetParam().label);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CountLabel,
+    ::testing::Values(CountCase{"empty", "", ""}, CountCase{"onlySpaces", "   ", ""},
+                      CountCase{"greeting", "Hello world", "2 words \u00B7 11 chars"},
+                      CountCase{"oneLetter", "a", "1 word \u00B7 1 char"},
+                      CountCase{"fiveLetters", "hello", "1 word \u00B7 5 chars"},
+                      CountCase{"lineFeedSeparates", "a\nb", "2 words \u00B7 3 chars"},
+                      CountCase{"emojiWithModifiersIsOneChar", "\U0001F44D\U0001F3FD", "1 word \u00B7 1 char"},
+                      CountCase{"familyEmojiIsOneChar", "\U0001F468\u200D\U0001F469\u200D\U0001F467",
+                                "1 word \u00B7 1 char"},
+                      CountCase{"flagsPairUp", "\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7", "1 word \u00B7 2 chars"},
+                      CountCase{"combiningAccentCountsOnce", "e\u0301te\u0301", "1 word \u00B7 3 chars"},
+                      CountCase{"crlfCountsOnce", "a\r\nb", "2 words \u00B7 3 chars"},
+                      CountCase{"noRunsOfEmptyWords", "  a \t\n\n b  ", "2 words \u00B7 11 chars"},
+                      CountCase{"unicodeWhiteSpaceSeparates", "a\u00A0b\u3000c\u2029d", "4 words \u00B7 7 chars"},
+                      CountCase{"zeroWidthSpaceIsNotWhiteSpace", "a\u200Bb", "1 word \u00B7 3 chars"}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+TEST(CanonicalEquivalence, ComparesDecomposedForms) {
+    EXPECT_TRUE(text::canonicallyEqual("caf\u00E9", "cafe\u0301"));
+    EXPECT_TRUE(text::canonicallyEqual(std::string(5000, 'x') + "\u00E9" + std::string(5000, 'y'),
+                                       std::string(5000, 'x') + "e\u0301" + std::string(5000, 'y')));
+    // Marks reorder by combining class: dot below (220) before acute (230) either way round.
+    EXPECT_TRUE(text::canonicallyEqual("a\u0301\u0323", "a\u0323\u0301"));
+    EXPECT_TRUE(text::canonicallyEqual("\uAC00", "\u1100\u1161"));
+    EXPECT_FALSE(text::canonicallyEqual("cafe", "caf\u00E9"));
+    EXPECT_FALSE(text::canonicallyEqual("a", "ab"));
+    EXPECT_FALSE(text::canonicallyEqual("\u00E9", "\u00E8"));
+    // Compatibility forms are not canonical ones.
+    EXPECT_FALSE(text::canonicallyEqual("\uFB01", "fi"));
+
+    const Note precomposed{"id", "#f2545b", "caf\u00E9", 1, 2};
+    Note decomposed = precomposed;
+    decomposed.text = "cafe\u0301";
+    EXPECT_EQ(precomposed, decomposed);
+    decomposed.updatedAt = 3;
+    EXPECT_NE(precomposed, decomposed);
+    Note otherText = precomposed;
+    otherText.text = "tea";
+    EXPECT_NE(precomposed, otherText);
+}
+
+Note coloured(const char* color) {
+    return Note{"id", color, "", 0, 0};
+}
+
+TEST(Palette, NextIsTheLeastUsedEarliestColour) {
+    EXPECT_EQ(Palette::next({}), "#f2545b");
+    EXPECT_EQ(Palette::next({coloured("#f2545b"), coloured("#f79256"), coloured("#f2545b")}), "#e8c547");
+    std::vector<Note> allEight;
+    for (const auto color : Palette::colors) {
+        allEight.push_back(coloured(std::string(color).c_str()));
+    }
+    EXPECT_EQ(Palette::next(allEight), "#f2545b");
+    allEight.push_back(coloured("#f2545b"));
+    EXPECT_EQ(Palette::next(allEight), "#f79256");
+    EXPECT_EQ(Palette::next({coloured("#F2545B"), coloured("#123456"), coloured("")}), "#f2545b");
+}
+
+TEST(Note, MakeGivesAnEmptyNoteWithAFreshIdAndTheNextColour) {
+    ManualTime time(std::chrono::system_clock::time_point{std::chrono::microseconds{1'700'000'000'123'500}});
+    const Note first = Note::make({}, time);
+    EXPECT_EQ(first.color, "#f2545b");
+    EXPECT_EQ(first.text, "");
+    EXPECT_EQ(first.createdAt, 1'700'000'000'124.0); // .5 ms rounds away from zero
+    EXPECT_EQ(first.updatedAt, first.createdAt);
+    EXPECT_TRUE(
+        std::regex_match(first.id, std::regex("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")))
+        << first.id;
+    EXPECT_EQ(Note::make({first}, time).color, "#f79256");
+
+    std::set<std::string> ids;
+    for (int i = 0; i < 1000; ++i) {
+        ids.insert(makeUuid());
+    }
+    EXPECT_EQ(ids.size(), 1000u);
+}
+
+TEST(Color, ReadsSixHexDigitsOrFallsBack) {
+    const Color blue{91 / 255.0, 141 / 255.0, 239 / 255.0, 1};
+    EXPECT_EQ(Color::fromHex("#5b8def"), blue);
+    EXPECT_EQ(Color::fromHex("5B8DEF"), blue);
+    EXPECT_EQ(Color::fromHex("#e0403a"), (Color{224 / 255.0, 64 / 255.0, 58 / 255.0, 1}));
+    for (const char* bad : {"", "#", "#fff", "#f2545g", "##f2545b", "#f2545b80", "0xf2545b", "#f2545b "}) {
+        EXPECT_EQ(Color::fromHex(bad), Color::fallback()) << bad;
+    }
+    EXPECT_EQ(Color::fallback(), (Color{0.949, 0.329, 0.357, 1}));
+}
+
+} // namespace
+} // namespace pindle

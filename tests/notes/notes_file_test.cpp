@@ -1,0 +1,131 @@
+// The notes document: its exact written form and its strict reading.
+#include "notes/notes_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace pindle {
+namespace {
+
+const Note kNote{"0b9e8a4c-3f1d-4e2a-9c7b-5d6e7f8a9b0c", "#f2545b", "", 1700000000000.0, 1700000000000.0};
+
+TEST(NotesFileWriting, OneNoteIsTwelveLinesByteForByte) {
+    const std::string expected = "{\n"
+                                 "  \"activeId\" : \"0b9e8a4c-3f1d-4e2a-9c7b-5d6e7f8a9b0c\",\n"
+                                 "  \"notes\" : [\n"
+                                 "    {\n"
+                                 "      \"color\" : \"#f2545b\",\n"
+                                 "      \"createdAt\" : 1700000000000,\n"
+                                 "      \"id\" : \"0b9e8a4c-3f1d-4e2a-9c7b-5d6e7f8a9b0c\",\n"
+                                 "      \"text\" : \"\",\n"
+                                 "      \"updatedAt\" : 1700000000000\n"
+                                 "    }\n"
+                                 "  ]\n"
+                                 "}";
+    EXPECT_EQ(encodePayload({{kNote}, kNote.id}), expected);
+}
+
+TEST(NotesFileWriting, EscapesAsJsonWithTheSlashEscapedAndUnicodeAsIs) {
+    Note note = kNote;
+    note.text = "a/b \"q\" \\ \n\t\r\b\f \x01\x1f \x7f caf\u00E9 \U0001F600";
+    note.updatedAt = 1700000000123.5;
+    const std::string written = encodePayload({{note, kNote}, kNote.id});
+    EXPECT_NE(written.find(R"("text" : "a\/b \"q\" \\ \n\t\r\b\f \u0001\u001f )"
+                           "\x7f caf\u00E9 \U0001F600\""),
+              std::string::npos)
+        << written;
+    EXPECT_NE(written.find("\"updatedAt\" : 1700000000123.5\n"), std::string::npos);
+    EXPECT_NE(written.find("    },\n    {\n"), std::string::npos); // comma between elements only
+    EXPECT_EQ(written.back(), '}');
+
+    const auto read = decodePayload(written);
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->notes.size(), 2u);
+    EXPECT_EQ(read->notes[0].text, note.text);
+    EXPECT_EQ(read->notes[0].updatedAt, note.updatedAt);
+    EXPECT_EQ(read->activeId, kNote.id);
+}
+
+TEST(NotesFileWriting, MalformedUtf8NeverMakesAnUnreadableDocument) {
+    Note note = kNote;
+    note.text = "ok \xC3 \xED\xA0\x80 \xF8";
+    const auto read = decodePayload(encodePayload({{note}, kNote.id}));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->notes[0].text, "ok \uFFFD \uFFFD\uFFFD\uFFFD \uFFFD");
+}
+
+struct DecodeCase {
+    const char* name;
+    std::string json;
+    bool readable;
+};
+
+class NotesFileReading : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(NotesFileReading, IsStrictAboutShapeAndLenientAboutTheRest) {
+    EXPECT_EQ(decodePayload(GetParam().json).has_value(), GetParam().readable) << GetParam().json;
+}
+
+const std::string kGood = R"({"id":"x","color":"#fff","text":"t","createdAt":1,"updatedAt":2.5})";
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, NotesFileReading,
+    ::testing::Values(
+        DecodeCase{"minimal", R"({"notes":[]})", true},
+        DecodeCase{"anyOrderAndSpacing", "{ \"notes\" : [ " + kGood + " ] ,\n\"activeId\":\"x\" }", true},
+        DecodeCase{"nullActiveId", R"({"activeId":null,"notes":[)" + kGood + "]}", true},
+        DecodeCase{"unknownMembersIgnored",
+                   R"({"v":2,"notes":[{"extra":[1],"id":"x","color":"c","text":"","createdAt":1,"updatedAt":1}]})",
+                   true},
+        DecodeCase{"empty", "", false}, DecodeCase{"notJson", "notes", false}, DecodeCase{"topLevelArray", "[]", false},
+        DecodeCase{"notesMissing", R"({"activeId":"x"})", false}, DecodeCase{"notesNotArray", R"({"notes":{}})", false},
+        DecodeCase{"activeIdNumber", R"({"activeId":1,"notes":[]})", false},
+        DecodeCase{"noteLacksUpdatedAt", R"({"notes":[{"id":"x","color":"c","text":"","createdAt":1}]})", false},
+        DecodeCase{"noteTextNull", R"({"notes":[{"id":"x","color":"c","text":null,"createdAt":1,"updatedAt":1}]})",
+                   false},
+        DecodeCase{"timestampAsString", R"({"notes":[{"id":"x","color":"c","text":"","createdAt":"1","updatedAt":1}]})",
+                   false},
+        DecodeCase{"timestampAsBool", R"({"notes":[{"id":"x","color":"c","text":"","createdAt":true,"updatedAt":1}]})",
+                   false},
+        DecodeCase{"noteNotObject", R"({"notes":[1]})", false},
+        DecodeCase{"overflowingNumber",
+                   R"({"notes":[{"id":"x","color":"c","text":"","createdAt":1e999,"updatedAt":1}]})", false},
+        DecodeCase{"loneSurrogate", R"({"notes":[{"id":"x","color":"c","text":"\ud800","createdAt":1,"updatedAt":1}]})",
+                   false},
+        DecodeCase{"invalidUtf8",
+                   "{\"notes\":[{\"id\":\"x\",\"color\":\"c\",\"text\":\"\xC3\x28\",\"createdAt\":1,"
+                   "\"updatedAt\":1}]}",
+                   false},
+        DecodeCase{"byteOrderMark", "\xEF\xBB\xBF{\"notes\":[]}", false},
+        DecodeCase{"nulByte", std::string("{\"notes\":[]}\0", 13), false},
+        DecodeCase{"truncated", std::string(R"({"notes":[)") + kGood.substr(0, 20), false},
+        DecodeCase{"deepNesting", R"({"notes":[],"x":)" + std::string(100000, '[') + std::string(100000, ']') + "}",
+                   false},
+        DecodeCase{"trailingGarbage", R"({"notes":[]} x)", false}),
+    [](const auto& testCase) { return std::string(testCase.param.name); });
+
+TEST(NotesFileReading, RefusesDocumentsOverTheSizeCap) {
+    std::string huge = R"({"notes":[],"pad":")";
+    huge.append(kMaxDocumentBytes, 'x');
+    huge += "\"}";
+    EXPECT_FALSE(decodePayload(huge));
+}
+
+TEST(NotesFileLocation, FollowsXdgDataHome) {
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string restore = saved != nullptr ? saved : "";
+    setenv("XDG_DATA_HOME", "/data/home", 1);
+    EXPECT_EQ(defaultDocumentPath(), "/data/home/Pindle/notes.json");
+    setenv("XDG_DATA_HOME", "relative/ignored", 1);
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(defaultDocumentPath(), "/home/someone/.local/share/Pindle/notes.json");
+    if (saved != nullptr) {
+        setenv("XDG_DATA_HOME", restore.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
+}
+
+} // namespace
+} // namespace pindle

@@ -1,0 +1,284 @@
+// Saving never loses a note: failures at every step, permissions, links and unreadable documents.
+#include "notes/file_system.h"
+#include "notes/manual_time.h"
+#include "notes/notes_file.h"
+#include "notes/store.h"
+#include "test_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace pindle {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::readFile;
+using testing::TestFolder;
+using testing::writeFile;
+
+// Passes every call to the real file system, except that it can fail the Nth call (counted from
+// arm()) with a chosen errno, once or from then on, and can cut every write short.
+class FaultyFileSystem final : public FileSystem {
+public:
+    PosixFileSystem& real = PosixFileSystem::instance();
+    int calls = 0;
+    int failAt = 0; // 0: never
+    int error = 0;
+    bool persistent = false;
+    bool shortWrites = false;
+    std::vector<std::string> log;
+
+    void arm(int at, int err, bool fromThenOn) {
+        calls = 0;
+        failAt = at;
+        error = err;
+        persistent = fromThenOn;
+        log.clear();
+    }
+    void disarm() { failAt = 0; }
+
+    int open(const std::string& p, int f, mode_t m) override { return fail("open") ? -1 : real.open(p, f, m); }
+    ssize_t read(int fd, void* b, size_t n) override { return fail("read") ? -1 : real.read(fd, b, n); }
+    ssize_t write(int fd, const void* d, size_t n) override {
+        if (fail("write")) {
+            return -1;
+        }
+        return real.write(fd, d, shortWrites && n > 1 ? n / 2 : n);
+    }
+    int fstat(int fd, struct stat* i) override { return fail("fstat") ? -1 : real.fstat(fd, i); }
+    int fchmod(int fd, mode_t m) override { return fail("fchmod") ? -1 : real.fchmod(fd, m); }
+    int fsync(int fd) override { return fail("fsync") ? -1 : real.fsync(fd); }
+    int close(int fd) override {
+        if (fail("close")) {
+            real.close(fd); // a failed close still releases the descriptor on Linux
+            return -1;
+        }
+        return real.close(fd);
+    }
+    int lstat(const std::string& p, struct stat* i) override { return fail("lstat") ? -1 : real.lstat(p, i); }
+    ssize_t readlink(const std::string& p, char* b, size_t n) override {
+        return fail("readlink") ? -1 : real.readlink(p, b, n);
+    }
+    int mkdir(const std::string& p, mode_t m) override { return fail("mkdir") ? -1 : real.mkdir(p, m); }
+    int rename(const std::string& a, const std::string& b) override { return fail("rename") ? -1 : real.rename(a, b); }
+    int renameNoReplace(const std::string& a, const std::string& b) override {
+        return fail("renameNoReplace") ? -1 : real.renameNoReplace(a, b);
+    }
+    int link(const std::string& a, const std::string& b) override { return fail("link") ? -1 : real.link(a, b); }
+    int unlink(const std::string& p) override { return fail("unlink") ? -1 : real.unlink(p); }
+    int listFolder(const std::string& p, std::vector<std::string>& n) override {
+        return fail("listFolder") ? -1 : real.listFolder(p, n);
+    }
+
+private:
+    bool fail(const char* call) {
+        ++calls;
+        log.emplace_back(call);
+        // unlink is the clean-up path: failing it would test the fake, not the save.
+        if (failAt == 0 || std::strcmp(call, "unlink") == 0 || (persistent ? calls < failAt : calls != failAt)) {
+            return false;
+        }
+        errno = error;
+        return true;
+    }
+};
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class SavingTest : public ::testing::Test {
+protected:
+    TestFolder folder;
+    ManualTime time;
+    FaultyFileSystem fs;
+    std::filesystem::path file = folder / "Pindle" / "notes.json";
+
+    std::unique_ptr<Store> makeStore() { return std::make_unique<Store>(StoreServices{time, time, fs}, file); }
+};
+
+struct Fault {
+    const char* name;
+    int error;
+    bool persistent;
+};
+
+class SaveFaults : public SavingTest, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(SaveFaults, EveryFailingCallLeavesTheOldDocumentOrTheNewOneNeverAPartOrAStrayFile) {
+    const auto store = makeStore();
+    store->updateActiveText("saved before");
+    store->flush();
+    const std::string before = readFile(file);
+
+    // Count the calls one save makes, then fail each of them in turn.
+    fs.arm(0, 0, false);
+    store->flush();
+    const int callsPerSave = fs.calls;
+    ASSERT_GE(callsPerSave, 6);
+
+    for (int k = 1; k <= callsPerSave; ++k) {
+        SCOPED_TRACE("failing call " + std::to_string(k) + " of " + std::to_string(callsPerSave));
+        store->updateActiveText("typed while failing " + std::to_string(k));
+        fs.arm(k, GetParam().error, GetParam().persistent);
+        store->flush();
+        fs.disarm();
+        const std::string now = readFile(file);
+        const std::string expected = encodeDocument(store->notes(), store->activeId());
+        EXPECT_TRUE(now == before || now == expected) << "a partial document: " << now;
+        if (now != expected) {
+            EXPECT_FALSE(store->lastWriteStatus().ok()) << "a failed save reported as success";
+        }
+        EXPECT_EQ(namesIn(file.parent_path()), std::vector<std::string>{"notes.json"});
+        EXPECT_EQ(store->activeNote()->text, "typed while failing " + std::to_string(k));
+
+        store->flush(); // the first save after the fault clears writes everything
+        EXPECT_TRUE(store->lastWriteStatus().ok());
+        EXPECT_EQ(readFile(file), expected);
+        EXPECT_EQ(namesIn(file.parent_path()), std::vector<std::string>{"notes.json"});
+
+        // Put the old document back for the next round.
+        store->updateActiveText("saved before");
+        store->flush();
+        ASSERT_EQ(readFile(file), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Errors, SaveFaults,
+                         ::testing::Values(Fault{"noSpaceOnce", ENOSPC, false},
+                                           Fault{"noSpaceFromThenOn", ENOSPC, true}, Fault{"ioError", EIO, false},
+                                           Fault{"ioErrorFromThenOn", EIO, true}, Fault{"quota", EDQUOT, true},
+                                           Fault{"readOnly", EROFS, true}, Fault{"accessDenied", EACCES, false}),
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
+
+TEST_F(SavingTest, ShortWritesAndInterruptedCallsStillWriteEverything) {
+    const auto store = makeStore();
+    store->updateActiveText(std::string(100000, 'x'));
+    fs.shortWrites = true;
+    store->flush();
+    EXPECT_TRUE(store->lastWriteStatus().ok());
+    EXPECT_EQ(readFile(file), encodeDocument(store->notes(), store->activeId()));
+    fs.shortWrites = false;
+
+    fs.arm(0, 0, false);
+    store->flush();
+    const int callsPerSave = fs.calls;
+    for (int k = 1; k <= callsPerSave; ++k) {
+        store->updateActiveText("interrupted " + std::to_string(k));
+        fs.arm(k, EINTR, false);
+        store->flush();
+        const bool interruptedAt =
+            fs.log[static_cast<std::size_t>(k - 1)] == "open" || fs.log[static_cast<std::size_t>(k - 1)] == "write" ||
+            fs.log[static_cast<std::size_t>(k - 1)] == "fsync" || fs.log[static_cast<std::size_t>(k - 1)] == "close";
+        if (interruptedAt) {
+            EXPECT_TRUE(store->lastWriteStatus().ok()) << "EINTR from " << fs.log[static_cast<std::size_t>(k - 1)];
+            EXPECT_EQ(readFile(file), encodeDocument(store->notes(), store->activeId()));
+        }
+    }
+}
+
+TEST_F(SavingTest, FilesArePrivateWhateverTheUmask) {
+    for (const mode_t mask : {mode_t{0}, mode_t{077}}) {
+        TestFolder own;
+        const mode_t saved = umask(mask);
+        const auto target = own / "deep" / "Pindle" / "notes.json";
+        Store store(StoreServices{time, time, fs}, target);
+        umask(saved);
+        struct stat info {};
+        ASSERT_EQ(stat(target.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << "umask " << mask;
+        ASSERT_EQ(stat(target.parent_path().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
+        ASSERT_EQ(stat((own / "deep").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
+    }
+    // Folders that exist already are the user's business.
+    std::filesystem::create_directories(file.parent_path());
+    std::filesystem::permissions(file.parent_path(), std::filesystem::perms(0755));
+    makeStore();
+    struct stat info {};
+    ASSERT_EQ(stat(file.parent_path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0755u);
+}
+
+TEST_F(SavingTest, ASymlinkedDocumentIsWrittenThroughAndStaysALink) {
+    std::filesystem::create_directories(folder / "synced");
+    std::filesystem::create_directories(file.parent_path());
+    std::filesystem::create_symlink("../synced/my-notes.json", file);
+    const auto store = makeStore();
+    store->updateActiveText("through the link");
+    store->flush();
+    EXPECT_TRUE(std::filesystem::is_symlink(file));
+    EXPECT_NE(readFile(folder / "synced" / "my-notes.json").find("through the link"), std::string::npos);
+    EXPECT_EQ(namesIn(folder / "synced"), std::vector<std::string>{"my-notes.json"});
+}
+
+TEST_F(SavingTest, AnUnreadableDocumentIsSetAsideBeforeItIsReplaced) {
+    std::filesystem::create_directories(file.parent_path());
+    const std::string damaged = R"({"notes":[{"id":"a","text":"precious"}]})";
+    writeFile(file, damaged);
+    auto store = makeStore();
+    EXPECT_EQ(store->notes().size(), 1u);
+    EXPECT_EQ(readFile(file), damaged) << "untouched at start";
+    EXPECT_EQ(namesIn(file.parent_path()).size(), 1u);
+
+    store->updateActiveText("new start");
+    store->flush();
+    const auto names = namesIn(file.parent_path());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], "notes.json");
+    EXPECT_TRUE(names[1].starts_with("notes.json.unreadable-")) << names[1];
+    EXPECT_EQ(names[1].size(), std::string("notes.json.unreadable-20261206-103700").size());
+    EXPECT_EQ(readFile(file.parent_path() / names[1]), damaged);
+    store->flush();
+    EXPECT_EQ(namesIn(file.parent_path()).size(), 2u) << "set aside once only";
+
+    // The same second again: the earlier copy is never overwritten.
+    store.reset();
+    writeFile(file, "also damaged");
+    store = makeStore();
+    store->flush();
+    const auto after = namesIn(file.parent_path());
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(readFile(file.parent_path() / names[1]), damaged);
+    EXPECT_EQ(readFile(file.parent_path() / (names[1] + "-2")), "also damaged");
+}
+
+TEST_F(SavingTest, ADocumentThatCannotBeSetAsideIsNotReplaced) {
+    std::filesystem::create_directories(file.parent_path());
+    writeFile(file, "damaged");
+    const auto store = makeStore();
+    fs.arm(1, EIO, true);
+    store->flush();
+    fs.disarm();
+    EXPECT_FALSE(store->lastWriteStatus().ok());
+    EXPECT_EQ(readFile(file), "damaged");
+    store->flush();
+    EXPECT_TRUE(store->lastWriteStatus().ok());
+}
+
+TEST_F(SavingTest, StaleTemporaryFilesGoAtStartAndAVanishedFolderComesBack) {
+    std::filesystem::create_directories(file.parent_path());
+    writeFile(file.parent_path() / ".notes.json.tmp-abc12345", "half a save");
+    writeFile(file.parent_path() / "keep.txt", "mine");
+    const auto store = makeStore();
+    EXPECT_EQ(namesIn(file.parent_path()), (std::vector<std::string>{"keep.txt", "notes.json"}));
+
+    std::filesystem::remove_all(file.parent_path());
+    store->updateActiveText("still here");
+    store->flush();
+    EXPECT_TRUE(store->lastWriteStatus().ok());
+    EXPECT_NE(readFile(file).find("still here"), std::string::npos);
+}
+
+} // namespace
+} // namespace pindle
