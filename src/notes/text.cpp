@@ -3,7 +3,9 @@
 #include <utf8proc.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -22,6 +24,19 @@ Scalar decodeAt(std::string_view s, std::size_t pos) {
     if (lead < 0x80) {
         return {lead, 1};
     }
+    // Two- and three-byte forms inline (letters, CJK); the rest through utf8proc's checks.
+    if (lead >= 0xC2 && lead < 0xE0 && pos + 1 < s.size()) {
+        const auto b1 = static_cast<unsigned char>(s[pos + 1]);
+        if ((b1 & 0xC0U) == 0x80U) {
+            return {static_cast<char32_t>(((lead & 0x1FU) << 6U) | (b1 & 0x3FU)), 2};
+        }
+    } else if (lead >= 0xE1 && lead < 0xED && pos + 2 < s.size()) {
+        const auto b1 = static_cast<unsigned char>(s[pos + 1]);
+        const auto b2 = static_cast<unsigned char>(s[pos + 2]);
+        if ((b1 & 0xC0U) == 0x80U && (b2 & 0xC0U) == 0x80U) {
+            return {static_cast<char32_t>(((lead & 0x0FU) << 12U) | ((b1 & 0x3FU) << 6U) | (b2 & 0x3FU)), 3};
+        }
+    }
     utf8proc_int32_t cp = 0;
     const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(s.data() + pos);
     const utf8proc_ssize_t n = utf8proc_iterate(bytes, static_cast<utf8proc_ssize_t>(s.size() - pos), &cp);
@@ -35,55 +50,74 @@ bool isAscii(unsigned char c) {
     return c < 0x80;
 }
 
-// Walks extended grapheme clusters. Runs of ASCII are split without asking utf8proc: between two
-// ASCII characters the only joined pair is CR LF.
-class GraphemeCursor {
-public:
-    explicit GraphemeCursor(std::string_view s)
-        : m_s(s) {}
-
-    bool next(std::size_t& begin, std::size_t& end) {
-        const std::size_t size = m_s.size();
-        if (m_pos >= size) {
-            return false;
-        }
-        begin = m_pos;
-        const auto c = static_cast<unsigned char>(m_s[m_pos]);
-        if (isAscii(c)) {
-            const bool last = m_pos + 1 >= size;
-            if (!last && c == '\r' && m_s[m_pos + 1] == '\n') {
-                m_pos += 2;
-                m_state = 0;
-                end = m_pos;
-                return true;
-            }
-            if (last || isAscii(static_cast<unsigned char>(m_s[m_pos + 1]))) {
-                m_pos += 1;
-                m_state = 0;
-                end = m_pos;
-                return true;
-            }
-        }
-        Scalar previous = decodeAt(m_s, m_pos);
-        m_pos += previous.length;
-        while (m_pos < size) {
-            const Scalar following = decodeAt(m_s, m_pos);
-            if (utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(previous.value),
-                                                 static_cast<utf8proc_int32_t>(following.value), &m_state)) {
+// Walks extended grapheme clusters. Plain ASCII goes to `onAscii(index)` one byte at a time
+// without asking utf8proc: between two ASCII characters the only joined pair is CR LF, so
+// `onAscii` sees the LF of a CR LF as a byte that continues the CR. Everything else (and an
+// ASCII character that a following mark may extend) goes to `onGrapheme(begin, end)`. Either
+// callback returns false to stop the walk.
+template <typename OnAscii, typename OnGrapheme>
+void walkGraphemes(std::string_view s, OnAscii onAscii, OnGrapheme onGrapheme) {
+    const std::size_t size = s.size();
+    std::size_t pos = 0;
+    utf8proc_int32_t state = 0;
+    while (pos < size) {
+        // The ASCII run from here, less a last character that a non-ASCII follower may join.
+        std::size_t run = pos;
+        // Eight bytes at a time while no high bit is set.
+        while (run + 8 <= size) {
+            std::uint64_t chunk = 0;
+            std::memcpy(&chunk, s.data() + run, sizeof chunk);
+            if ((chunk & 0x8080808080808080ULL) != 0) {
                 break;
             }
-            previous = following;
-            m_pos += following.length;
+            run += 8;
         }
-        end = m_pos;
-        return true;
+        while (run < size && isAscii(static_cast<unsigned char>(s[run]))) {
+            ++run;
+        }
+        if (run < size && run > pos) {
+            --run;
+            if (run > pos && s[run] == '\n' && s[run - 1] == '\r') {
+                --run; // keep CR LF together for the slow path
+            }
+        }
+        if (run > pos) {
+            for (std::size_t k = pos; k < run; ++k) {
+                if (!onAscii(k)) {
+                    return;
+                }
+            }
+            pos = run;
+            state = 0;
+            continue;
+        }
+        // One cluster through utf8proc, whose state carries across neighbouring clusters
+        // (regional indicator pairs, emoji sequences).
+        const std::size_t begin = pos;
+        if (s[pos] == '\r' && pos + 1 < size && s[pos + 1] == '\n') {
+            pos += 2;
+            state = 0;
+        } else {
+            Scalar previous = decodeAt(s, pos);
+            pos += previous.length;
+            while (pos < size) {
+                const Scalar following = decodeAt(s, pos);
+                if (utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(previous.value),
+                                                     static_cast<utf8proc_int32_t>(following.value), &state)) {
+                    break;
+                }
+                previous = following;
+                pos += following.length;
+            }
+        }
+        if (!onGrapheme(begin, pos)) {
+            return;
+        }
     }
+}
 
-private:
-    std::string_view m_s;
-    std::size_t m_pos = 0;
-    utf8proc_int32_t m_state = 0;
-};
+// The LF of a CR LF: part of the cluster the CR started.
+bool continuesCrLf(std::string_view s, std::size_t k) { return k > 0 && s[k] == '\n' && s[k - 1] == '\r'; }
 
 utf8proc_category_t categoryOf(char32_t cp) {
     return utf8proc_category(static_cast<utf8proc_int32_t>(cp));
@@ -108,6 +142,9 @@ bool isBlankSpace(char32_t cp) {
     const auto category = categoryOf(cp);
     return category == UTF8PROC_CATEGORY_ZS || category == UTF8PROC_CATEGORY_ZL || category == UTF8PROC_CATEGORY_ZP;
 }
+
+// White_Space among ASCII: tab to carriage return, and space.
+constexpr bool isAsciiWhiteSpace(unsigned char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); }
 
 // The Unicode White_Space property.
 bool isWhiteSpaceProperty(char32_t cp) {
@@ -189,23 +226,34 @@ std::string firstLine(std::string_view text) {
     constexpr std::size_t kNone = std::string_view::npos;
     std::size_t contentBegin = kNone;
     std::size_t contentEnd = 0;
-    GraphemeCursor cursor(text);
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    while (cursor.next(begin, end)) {
-        if (end - begin == 1 && text[begin] == '\n') {
-            if (contentBegin != kNone) {
-                break;
-            }
-            continue;
+    bool done = false;
+    // Returns false once the first line with content has ended.
+    const auto take = [&](std::size_t begin, std::size_t end, bool lineFeed, bool space) {
+        if (lineFeed) {
+            done = contentBegin != kNone;
+            return !done;
         }
-        if (!wholeGraphemeIn(text, begin, end, isTitleSpace)) {
+        if (!space) {
             if (contentBegin == kNone) {
                 contentBegin = begin;
             }
             contentEnd = end;
         }
-    }
+        return true;
+    };
+    walkGraphemes(
+        text,
+        [&](std::size_t k) {
+            const char c = text[k];
+            if (continuesCrLf(text, k)) {
+                return take(k, k + 1, false, false);
+            }
+            return take(k, k + 1, c == '\n', c == ' ' || c == '\t');
+        },
+        [&](std::size_t begin, std::size_t end) {
+            const bool lineFeed = end - begin == 1 && text[begin] == '\n';
+            return take(begin, end, lineFeed, wholeGraphemeIn(text, begin, end, isTitleSpace));
+        });
     if (contentBegin == kNone) {
         return {};
     }
@@ -213,15 +261,18 @@ std::string firstLine(std::string_view text) {
 }
 
 bool isBlank(std::string_view text) {
-    GraphemeCursor cursor(text);
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    while (cursor.next(begin, end)) {
-        if (!wholeGraphemeIn(text, begin, end, isBlankSpace)) {
-            return false;
-        }
-    }
-    return true;
+    bool blank = true;
+    walkGraphemes(
+        text,
+        [&](std::size_t k) {
+            blank = isBlankSpace(static_cast<unsigned char>(text[k]));
+            return blank;
+        },
+        [&](std::size_t begin, std::size_t end) {
+            blank = wholeGraphemeIn(text, begin, end, isBlankSpace);
+            return blank;
+        });
+    return blank;
 }
 
 bool canonicallyEqual(std::string_view a, std::string_view b) {
@@ -229,11 +280,19 @@ bool canonicallyEqual(std::string_view a, std::string_view b) {
         return true;
     }
     const std::size_t shorter = std::min(a.size(), b.size());
+    // Shared prefix and suffix, a machine word at a time first.
     std::size_t prefix = 0;
+    while (prefix + 8 <= shorter && std::memcmp(a.data() + prefix, b.data() + prefix, 8) == 0) {
+        prefix += 8;
+    }
     while (prefix < shorter && a[prefix] == b[prefix]) {
         ++prefix;
     }
     std::size_t suffix = 0;
+    while (suffix + 8 <= shorter - prefix &&
+           std::memcmp(a.data() + a.size() - suffix - 8, b.data() + b.size() - suffix - 8, 8) == 0) {
+        suffix += 8;
+    }
     while (suffix < shorter - prefix && a[a.size() - 1 - suffix] == b[b.size() - 1 - suffix]) {
         ++suffix;
     }
@@ -260,17 +319,23 @@ bool canonicallyEqual(std::string_view a, std::string_view b) {
 Counts count(std::string_view text) {
     Counts counts;
     bool inWord = false;
-    GraphemeCursor cursor(text);
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    while (cursor.next(begin, end)) {
+    const auto take = [&](bool space) {
         ++counts.characters;
-        const bool space = isWhiteSpaceProperty(decodeAt(text, begin).value);
-        if (!space && !inWord) {
-            ++counts.words;
-        }
+        counts.words += static_cast<std::size_t>(!space && !inWord);
         inWord = !space;
-    }
+    };
+    walkGraphemes(
+        text,
+        [&](std::size_t k) {
+            if (!continuesCrLf(text, k)) {
+                take(isAsciiWhiteSpace(static_cast<unsigned char>(text[k])));
+            }
+            return true;
+        },
+        [&](std::size_t begin, std::size_t) {
+            take(isWhiteSpaceProperty(decodeAt(text, begin).value));
+            return true;
+        });
     return counts;
 }
 
