@@ -17,10 +17,17 @@ namespace {
 
 using namespace pindle;
 
+// Every benchmark reports the spread of its repetitions beside the median.
+benchmark::internal::Benchmark* withSpread(benchmark::internal::Benchmark* b) {
+    return b
+        ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
+        ->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); });
+}
+
 // Prose with line breaks, and optionally one non-ASCII word in ten (accents, CJK, emoji).
 std::string makeText(std::size_t bytes, bool mixed) {
-    static const std::vector<std::string> ascii = {"note", "the", "groceries", "meeting", "tomorrow", "call",
-                                                   "remember", "and", "ideas", "draft"};
+    static const std::vector<std::string> ascii = {"note", "the",      "groceries", "meeting", "tomorrow",
+                                                   "call", "remember", "and",       "ideas",   "draft"};
     static const std::vector<std::string> other = {"caf\u00E9", "\u65E5\u672C\u8A9E", "na\u0308ive",
                                                    "\U0001F44D\U0001F3FD", "\u00FCber"};
     std::mt19937 random(42);
@@ -64,20 +71,19 @@ void keystroke(benchmark::State& state) {
     }
     std::filesystem::remove_all(folder);
 }
-BENCHMARK(keystroke)
-    ->ArgsProduct({{1 << 10, 100 << 10, 1 << 20}, {0, 1}})
-    ->ArgNames({"bytes", "mixed"})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(keystroke)->Apply([](auto* b) { withSpread(b); }) -> ArgsProduct({{1 << 10, 100 << 10, 1 << 20}, {0, 1}})
+    -> ArgNames({"bytes", "mixed"}) -> Unit(benchmark::kMicrosecond);
 
-template <typename Measure>
-void textFunction(benchmark::State& state, Measure measure) {
+template <typename Measure> void textFunction(benchmark::State& state, Measure measure) {
     const std::string text = makeText(static_cast<std::size_t>(state.range(0)), true);
     for (auto _ : state) {
         benchmark::DoNotOptimize(measure(text));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
-void countLabel(benchmark::State& state) { textFunction(state, [](const std::string& t) { return text::countLabel(t); }); }
+void countLabel(benchmark::State& state) {
+    textFunction(state, [](const std::string& t) { return text::countLabel(t); });
+}
 void firstLine(benchmark::State& state) {
     // A note whose first line is the whole text: the worst case for the title.
     std::string text = makeText(static_cast<std::size_t>(state.range(0)), true);
@@ -101,10 +107,17 @@ void canonicalCompare(benchmark::State& state) {
         benchmark::DoNotOptimize(text::canonicallyEqual(a, b));
     }
 }
-BENCHMARK(countLabel)->Arg(1 << 10)->Arg(100 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
-BENCHMARK(firstLine)->Arg(1 << 10)->Arg(100 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
-BENCHMARK(isBlankWhiteSpace)->Arg(1 << 10)->Arg(100 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
-BENCHMARK(canonicalCompare)->Arg(1 << 10)->Arg(100 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+BENCHMARK(countLabel)->Apply([](auto* b) {
+                         withSpread(b);
+                     }) -> Arg(1 << 10) -> Arg(100 << 10) -> Arg(1 << 20) -> Unit(benchmark::kMicrosecond);
+BENCHMARK(firstLine)->Apply([](auto* b) { withSpread(b); }) -> Arg(1 << 10) -> Arg(100 << 10) -> Arg(1 << 20)
+    -> Unit(benchmark::kMicrosecond);
+BENCHMARK(isBlankWhiteSpace)->Apply([](auto* b) {
+                                withSpread(b);
+                            }) -> Arg(1 << 10) -> Arg(100 << 10) -> Arg(1 << 20) -> Unit(benchmark::kMicrosecond);
+BENCHMARK(canonicalCompare)->Apply([](auto* b) {
+                               withSpread(b);
+                           }) -> Arg(1 << 10) -> Arg(100 << 10) -> Arg(1 << 20) -> Unit(benchmark::kMicrosecond);
 
 // 10 MB documents: 2,000 notes of 5 KB, or one note of 10 MB.
 Payload makeDocument(bool oneLargeNote) {
@@ -155,7 +168,11 @@ void saveDocument(benchmark::State& state) {
     }
     std::filesystem::remove_all(folder);
 }
-BENCHMARK(loadDocument)->Arg(0)->Arg(1)->ArgName("oneLargeNote")->Unit(benchmark::kMillisecond);
-BENCHMARK(saveDocument)->Arg(0)->Arg(1)->ArgName("oneLargeNote")->Unit(benchmark::kMillisecond);
+BENCHMARK(loadDocument)->Apply([](auto* b) {
+                           withSpread(b);
+                       }) -> Arg(0) -> Arg(1) -> ArgName("oneLargeNote") -> Unit(benchmark::kMillisecond);
+BENCHMARK(saveDocument)->Apply([](auto* b) {
+                           withSpread(b);
+                       }) -> Arg(0) -> Arg(1) -> ArgName("oneLargeNote") -> Unit(benchmark::kMillisecond);
 
 } // namespace
