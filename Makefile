@@ -8,7 +8,7 @@ BUILD_DIR := build
 JOBS ?= $(shell nproc)
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 
-.PHONY: all deps build run test test-unit test-asan check-format bench lint format clean
+.PHONY: all deps build run test test-asan check-format bench fuzz lint format clean
 
 all: build
 
@@ -42,6 +42,17 @@ format: deps
 
 bench: build
 	scripts/bench
+
+# Fuzzes the document loader for FUZZ_SECONDS (default 600), starting from the seed corpus.
+# New inputs collect in build-fuzz/corpus; findings are written to build-fuzz/.
+FUZZ_SECONDS ?= 600
+fuzz: deps
+	@command -v clang++-14 >/dev/null || scripts/install-deps --fuzz
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+	mkdir -p build-fuzz/corpus
+	cd build-fuzz && ./fuzz/notes_file_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -max_len=65536 -timeout=10 -rss_limit_mb=4096 corpus ../fuzz/corpus
 
 lint: build
 	clang-tidy -p $(BUILD_DIR) --quiet $(filter %.cpp,$(SOURCES))
