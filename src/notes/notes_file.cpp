@@ -484,9 +484,11 @@ FileStatus NotesFile::setAsideUnreadable(std::chrono::system_clock::time_point n
     const std::string target = resolveTarget();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     std::tm local{};
-    localtime_r(&seconds, &local);
     std::array<char, 32> stamp{};
-    std::strftime(stamp.data(), stamp.size(), "%Y%m%d-%H%M%S", &local);
+    if (localtime_r(&seconds, &local) == nullptr ||
+        std::strftime(stamp.data(), stamp.size(), "%Y%m%d-%H%M%S", &local) == 0) {
+        return failure(EINVAL);
+    }
     const std::string base = folderOf(target) + "/" + nameOf(m_path.string()) + ".unreadable-" + stamp.data();
 
     for (int n = 1; n < 1000; ++n) {

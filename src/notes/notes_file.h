@@ -22,7 +22,7 @@ struct Payload {
 
 // Documents larger than this are unreadable, as are JSON values nested deeper than
 // kMaxDocumentDepth: both are far beyond anything Pindle writes.
-inline constexpr std::size_t kMaxDocumentBytes = 64u * 1024u * 1024u;
+inline constexpr std::size_t kMaxDocumentBytes = std::size_t{64} * 1024 * 1024;
 inline constexpr int kMaxDocumentDepth = 64;
 
 // The exact written form: sorted keys, two-space indentation, " : ", "\/", non-ASCII as is,

@@ -17,7 +17,7 @@ std::string_view next(const std::vector<Note>& notes) {
         }
     }
     // min_element keeps the first of equal counts: the earliest colour wins a tie.
-    const auto least = std::min_element(counts.begin(), counts.end());
+    const auto* const least = std::min_element(counts.begin(), counts.end());
     return colors[static_cast<std::size_t>(least - counts.begin())];
 }
 
