@@ -1,0 +1,273 @@
+#include "note_editor.h"
+
+#include <cstring>
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocumentFragment>
+#include <QTextLayout>
+
+#include "notes/text.h"
+#include "platform/view/view_colors.h"
+
+namespace pindle {
+
+namespace {
+
+// Extra space between lines. The plain-text layout has no line-height setting, so the lines are
+// moved down after the base layout placed them: each line gets the space above it, the first one
+// too (the viewport's top margin takes that back for the first line of the note).
+constexpr double kLineSpacing = 3;
+// Text starts 5 pixels in from the editor's left and right edges, and its first line 1 pixel below
+// the top of the editor box, where the placeholder stands too. The lines sit kCaretRoom in from the
+// viewport's left edge so that the caret, centred on its position, is whole at a line's start.
+constexpr int kTextInsetX = 5;
+constexpr int kFirstLineTop = 1;
+constexpr int kCaretWidth = 2;
+constexpr int kCaretRoom = kCaretWidth / 2;
+constexpr double kTabStop = 28;
+constexpr int kScrollBarWidth = 6;
+
+class SpacedTextLayout final : public QPlainTextDocumentLayout {
+public:
+    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+
+    // Every caller that positions or paints a block asks for its bounding rectangle first, right
+    // after the base layout (re)built the block's lines, so this is where the spacing goes in. A
+    // freshly built block has its first line at 0; a spaced one at kLineSpacing.
+    QRectF blockBoundingRect(const QTextBlock& block) const override {
+        QRectF rect = QPlainTextDocumentLayout::blockBoundingRect(block);
+        QTextLayout* layout = block.layout();
+        if (layout != nullptr && layout->lineCount() > 0 && layout->lineAt(0).y() < kLineSpacing / 2) {
+            for (int i = 0; i < layout->lineCount(); ++i) {
+                QTextLine line = layout->lineAt(i);
+                line.setPosition(QPointF(line.x() + kCaretRoom, line.y() + kLineSpacing * (i + 1)));
+            }
+            rect = QPlainTextDocumentLayout::blockBoundingRect(block);
+        }
+        return rect;
+    }
+};
+
+} // namespace
+
+NoteEditor::NoteEditor(QWidget* parent)
+    : QPlainTextEdit(parent) {
+    setObjectName(QStringLiteral("editor"));
+    auto* document = new QTextDocument(this);
+    document->setDocumentLayout(new SpacedTextLayout(document));
+    document->setDocumentMargin(0);
+    setDocument(document);
+
+    setFrameShape(QFrame::NoFrame);
+    setBackgroundVisible(false);
+    QPalette transparent = palette();
+    transparent.setColor(QPalette::Base, Qt::transparent);
+    setPalette(transparent);
+    setAutoFillBackground(false);
+    viewport()->setAutoFillBackground(false);
+    setViewportMargins(kTextInsetX - kCaretRoom, kFirstLineTop - static_cast<int>(kLineSpacing),
+                       kTextInsetX + kCaretRoom, 0);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setTabStopDistance(kTabStop);
+    setCursorWidth(0); // the tinted caret is drawn in paintEvent
+    setAttribute(Qt::WA_InputMethodEnabled);
+
+    m_blink.setSingleShot(false);
+    connect(&m_blink, &QTimer::timeout, this, [this] {
+        m_caretOn = !m_caretOn;
+        repaintCaret();
+    });
+    connect(this, &QPlainTextEdit::textChanged, this, &NoteEditor::reportChange);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &NoteEditor::showCaret);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { viewport()->update(); });
+    applyScrollBarStyle();
+}
+
+void NoteEditor::showNote(const std::string& id, const std::string& text) {
+    if (id == m_noteId && (text == m_synced || text::canonicallyEqual(text, m_synced))) {
+        return;
+    }
+    m_loading = true;
+    m_noteId = id;
+    m_synced = text;
+    // A new document content: the undo history starts afresh, so undo never reaches into the text
+    // of the note shown before.
+    setPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    m_loading = false;
+}
+
+void NoteEditor::setTint(const QColor& tint) {
+    if (tint != m_tint) {
+        m_tint = tint;
+        repaintCaret();
+    }
+}
+
+void NoteEditor::setPlaceholder(const QString& text) {
+    m_placeholder = text;
+    viewport()->update();
+}
+
+QString NoteEditor::text() const {
+    QString raw = document()->toRawText();
+    raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return raw;
+}
+
+bool NoteEditor::placeholderVisible() const {
+    if (!document()->isEmpty()) {
+        return false;
+    }
+    const QTextLayout* layout = textCursor().block().layout();
+    return layout == nullptr || layout->preeditAreaText().isEmpty();
+}
+
+QRect NoteEditor::caretRect() const {
+    return m_caretOn && hasFocus() ? caretGeometry() : QRect();
+}
+
+void NoteEditor::reportChange() {
+    if (m_loading) {
+        return;
+    }
+    const QByteArray utf8 = text().toUtf8();
+    const auto size = static_cast<std::size_t>(utf8.size());
+    if (size == m_synced.size() && std::memcmp(utf8.constData(), m_synced.data(), size) == 0) {
+        return; // a format-only or composition-only change
+    }
+    m_synced.assign(utf8.constData(), size);
+    if (onTextEdited) {
+        onTextEdited(m_synced);
+    }
+}
+
+QRect NoteEditor::caretGeometry() const {
+    const QTextBlock block = textCursor().block();
+    const QTextLayout* layout = block.layout();
+    if (m_preeditCursor >= 0 && layout != nullptr && !layout->preeditAreaText().isEmpty()) {
+        const int position = layout->preeditAreaPosition() + m_preeditCursor;
+        const QTextLine line = layout->lineForTextPosition(position);
+        if (line.isValid()) {
+            const QRectF blockRect = blockBoundingGeometry(block).translated(contentOffset());
+            const double x = blockRect.left() + line.cursorToX(position);
+            return {qRound(x) - kCaretRoom, qRound(blockRect.top() + line.y()), kCaretWidth, qRound(line.height())};
+        }
+    }
+    const QRect cursor = cursorRect();
+    return {cursor.x() - kCaretRoom, cursor.y(), kCaretWidth, cursor.height()};
+}
+
+void NoteEditor::showCaret() {
+    m_caretOn = true;
+    const int flash = QApplication::cursorFlashTime();
+    if (hasFocus() && flash > 0) {
+        m_blink.start(flash / 2);
+    }
+    repaintCaret();
+}
+
+void NoteEditor::repaintCaret() {
+    const QRect now = caretRect();
+    viewport()->update(m_paintedCaret.united(now).adjusted(-1, -1, 1, 1));
+}
+
+void NoteEditor::paintEvent(QPaintEvent* event) {
+    QPlainTextEdit::paintEvent(event);
+    QPainter painter(viewport());
+    if (!m_placeholder.isEmpty() && placeholderVisible()) {
+        // Laid out like the first line of text, so typing replaces it in place.
+        QTextLayout layout(m_placeholder, font());
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLeadingIncluded(true);
+        line.setLineWidth(viewport()->width());
+        line.setPosition(QPointF(kCaretRoom, kLineSpacing));
+        layout.endLayout();
+        painter.setPen(ViewColors::from(palette()).tertiary);
+        layout.draw(&painter, contentOffset());
+    }
+    m_paintedCaret = caretRect();
+    if (!m_paintedCaret.isEmpty()) {
+        painter.fillRect(m_paintedCaret, m_tint);
+    }
+}
+
+void NoteEditor::focusInEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusInEvent(event);
+    showCaret();
+}
+
+void NoteEditor::focusOutEvent(QFocusEvent* event) {
+    QPlainTextEdit::focusOutEvent(event);
+    m_blink.stop();
+    m_caretOn = false;
+    repaintCaret();
+}
+
+void NoteEditor::inputMethodEvent(QInputMethodEvent* event) {
+    m_preeditCursor = event->preeditString().isEmpty() ? -1 : static_cast<int>(event->preeditString().size());
+    for (const QInputMethodEvent::Attribute& attribute : event->attributes()) {
+        if (attribute.type == QInputMethodEvent::Cursor) {
+            m_preeditCursor = attribute.length > 0 && !event->preeditString().isEmpty() ? attribute.start : -1;
+        }
+    }
+    QPlainTextEdit::inputMethodEvent(event);
+    showCaret();
+}
+
+bool NoteEditor::canInsertFromMimeData(const QMimeData* source) const {
+    return source->hasText() || source->hasHtml() || QPlainTextEdit::canInsertFromMimeData(source);
+}
+
+void NoteEditor::insertFromMimeData(const QMimeData* source) {
+    if (source->hasText()) {
+        insertPlainText(source->text());
+    } else if (source->hasHtml()) {
+        // Rich text with no plain alternative: keep its words, drop its formatting.
+        insertPlainText(QTextDocumentFragment::fromHtml(source->html()).toPlainText());
+    } else {
+        QPlainTextEdit::insertFromMimeData(source);
+    }
+}
+
+QMimeData* NoteEditor::createMimeDataFromSelection() const {
+    // Plain text only: the note has no formatting worth carrying into another program.
+    QString selected = textCursor().selectedText();
+    selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    auto* mime = new QMimeData;
+    mime->setText(selected);
+    return mime;
+}
+
+void NoteEditor::changeEvent(QEvent* event) {
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        applyScrollBarStyle();
+    }
+}
+
+void NoteEditor::applyScrollBarStyle() {
+    // A thin handle in the faint text colour over no track, rebuilt when the palette changes.
+    const QColor handle = ViewColors::from(palette()).tertiary;
+    const QString rgba = QStringLiteral("rgba(%1,%2,%3,%4)")
+                             .arg(handle.red())
+                             .arg(handle.green())
+                             .arg(handle.blue())
+                             .arg(handle.alpha());
+    verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical{background:transparent;width:%1px;margin:0;border:none}"
+                       "QScrollBar::handle:vertical{background:%2;border-radius:%3px;min-height:24px}"
+                       "QScrollBar::add-line:vertical,QScrollBar::sub-line:vertical{height:0;border:none}"
+                       "QScrollBar::add-page:vertical,QScrollBar::sub-page:vertical{background:transparent}")
+            .arg(kScrollBarWidth)
+            .arg(rgba)
+            .arg(kScrollBarWidth / 2));
+}
+
+} // namespace pindle

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QColor>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+namespace pindle {
+
+// The plain-text editor bound to the active note.
+//
+// showNote() loads a note only when the note changed or its text differs from what the editor
+// last loaded or sent; refreshing the panel while the user types therefore never touches the
+// document, so the caret, the undo history and an input method's composition all survive. Loading
+// replaces the document and clears undo, so undo never carries text across notes. Every change
+// the user makes (typing, deleting, pasting, undo, input method commits) is reported through
+// onTextEdited with the whole text; loading is never reported back.
+//
+// Text goes in and out as plain text only: rich text pasted or dropped arrives as its plain text,
+// and copies carry plain text alone. The caret is drawn in the note's colour; the placeholder
+// shows while the document is exactly empty and takes no clicks.
+class NoteEditor : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit NoteEditor(QWidget* parent = nullptr);
+
+    // `id` empty means no active note: the editor shows the empty text.
+    void showNote(const std::string& id, const std::string& text);
+    void setTint(const QColor& tint);
+    const QColor& tint() const { return m_tint; }
+    void setPlaceholder(const QString& text);
+
+    // The whole text as the store holds it: lines joined by "\n", every other character as typed
+    // (no-break spaces and line separators are kept, unlike toPlainText()).
+    QString text() const;
+    bool placeholderVisible() const;
+    // Where the caret is drawn, in viewport coordinates; empty while hidden (no focus, or the
+    // blink's off phase).
+    QRect caretRect() const;
+
+    std::function<void(const std::string& text)> onTextEdited;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void applyScrollBarStyle();
+    void reportChange();
+    QRect caretGeometry() const;
+    void showCaret();
+    void repaintCaret();
+
+    std::string m_noteId;
+    std::string m_synced; // the text last loaded or reported, byte for byte
+    bool m_loading = false;
+    QColor m_tint;
+    QString m_placeholder;
+    QTimer m_blink;
+    bool m_caretOn = false;
+    int m_preeditCursor = -1; // caret position inside an input method's composition, -1 for none
+    QRect m_paintedCaret;
+};
+
+} // namespace pindle
