@@ -1,0 +1,52 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QPalette>
+#include <QTemporaryDir>
+
+#include "notes/file_system.h"
+#include "notes/manual_time.h"
+#include "notes/store.h"
+#include "panel/panel_view.h"
+
+namespace pindle::testing {
+
+// The palettes the panel is checked and pictured in: Qt's own light palette, and a dark one of
+// the kind a dark desktop theme hands to Qt.
+QPalette lightPalette();
+QPalette darkPalette();
+
+// Synthetic pointer entering (or leaving) `widget`.
+void hover(QWidget* widget, bool inside);
+// A left click in the middle of `widget`.
+void click(QWidget* widget);
+// `widget`'s rectangle in `panel`'s coordinates.
+QRect boxOf(const QWidget* widget, const QWidget* panel);
+
+// A real store on a temporary folder with hand-driven time, and a panel view on it.
+class PanelFixture {
+public:
+    // One note per text, in order; the note at `active` is made active. An empty list leaves the
+    // store's own first note.
+    explicit PanelFixture(const std::vector<std::string>& texts = {}, std::size_t active = 0);
+
+    Store& store() { return *m_store; }
+    PanelView& view() { return *m_view; }
+    ManualTime& time() { return m_time; }
+
+    template <typename T> T* find(const QString& name) { return m_view->findChild<T*>(name); }
+
+    // Shows the view as a window and waits until it is exposed (and active, when possible).
+    void show();
+
+private:
+    QTemporaryDir m_folder;
+    ManualTime m_time;
+    std::unique_ptr<Store> m_store;
+    std::unique_ptr<PanelView> m_view;
+};
+
+} // namespace pindle::testing
