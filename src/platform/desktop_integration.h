@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+
+class QWidget;
+
+namespace pindle {
+
+// What the shell needs from the window manager for its floating panel. The X11 implementation
+// speaks EWMH; elsewhere (Wayland without XWayland, the offscreen platform of the tests) the
+// calls do nothing and no compositing is assumed.
+class DesktopIntegration {
+public:
+    DesktopIntegration() = default;
+    DesktopIntegration(const DesktopIntegration&) = delete;
+    DesktopIntegration& operator=(const DesktopIntegration&) = delete;
+    virtual ~DesktopIntegration() = default;
+
+    // Whether a compositing manager runs now, so translucent windows (rounded corners, shadow)
+    // are drawn as such.
+    virtual bool compositing() const = 0;
+
+    // Call before every show of `window` (a native top-level): shown on every virtual desktop,
+    // left out of taskbars and pagers. The window manager drops these hints while the window is
+    // hidden, so they are set again each time.
+    virtual void prepareToShow(QWidget* window) = 0;
+
+    // Call right after `window` was shown, for window managers that only honour the hints as
+    // requests on a mapped window.
+    virtual void shown(QWidget* window) = 0;
+};
+
+std::unique_ptr<DesktopIntegration> createDesktopIntegration();
+
+} // namespace pindle
