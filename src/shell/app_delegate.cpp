@@ -1,0 +1,371 @@
+#include "app_delegate.h"
+
+#include "hot_key.h"
+#include "key_monitor.h"
+#include "notes/notes_file.h"
+#include "notes/store.h"
+#include "panel_placement.h"
+#include "panel_window.h"
+#include "platform/desktop_integration.h"
+#include "platform/file_manager.h"
+#include "platform/session_end.h"
+#include "platform/tray_icon.h"
+#include "toggle_rule.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+
+#include <memory>
+
+namespace pindle {
+
+namespace {
+
+const QString kShowPanelArgument = QStringLiteral("--show-panel");
+constexpr int kDockPollMs = 50;
+constexpr int kDockWaitMs = 2000;
+
+// Code reached from the platform's callbacks must run on the GUI thread; anything else is a
+// programming error that would corrupt the store.
+void assertMainThread() {
+    if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
+        qFatal("Pindle: shell code called off the GUI thread");
+    }
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(ShellServices services, QStringList arguments, QObject* parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+    , m_arguments(std::move(arguments)) {
+    assertMainThread();
+    if (!m_services.quit) {
+        m_services.quit = [] { QCoreApplication::quit(); };
+    }
+    if (!m_services.revealFile) {
+        m_services.revealFile = [](const QString& path) { revealInFileManager(path); };
+    }
+    m_store = std::make_unique<Store>(StoreServices{m_services.scheduler, m_services.clock, m_services.fileSystem},
+                                      m_services.documentPath);
+    m_sessionEnd = std::make_unique<SessionEnd>([this] { m_store->flush(); });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+}
+
+AppDelegate::~AppDelegate() {
+    // The session hook refers to the store; it goes first.
+    m_sessionEnd.reset();
+    m_keyMonitor.reset();
+    m_hotKey.reset();
+    if (m_contextMenu) {
+        delete m_contextMenu.data();
+    }
+    delete m_panel;
+    delete m_statusItem;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    assertMainThread();
+    buildMainMenu();
+    createStatusItem();
+    createPanel();
+    registerHotKey();
+    if (m_arguments.mid(1).contains(kShowPanelArgument)) {
+        openPanelOnceDocked();
+    }
+}
+
+void AppDelegate::openPanelOnceDocked() {
+    // Right after start the tray has not taken the icon in yet; give it a moment, so the panel
+    // opens under the icon rather than at the fallback place.
+    if (!m_statusItem || !QSystemTrayIcon::isSystemTrayAvailable() || trayIconGeometry()) {
+        openPanel();
+        return;
+    }
+    auto* wait = new QTimer(this);
+    auto waited = std::make_shared<int>(0);
+    connect(wait, &QTimer::timeout, this, [this, wait, waited] {
+        if (trayIconGeometry() || ++*waited * kDockPollMs >= kDockWaitMs) {
+            wait->deleteLater();
+            wait->stop();
+            openPanel();
+        }
+    });
+    wait->start(kDockPollMs);
+}
+
+void AppDelegate::applicationWillTerminate() {
+    m_store->flush();
+}
+
+void AppDelegate::buildMainMenu() {
+    // The menu bar shows where the desktop has a global menu; elsewhere it stays hidden and the
+    // key commands give its shortcuts. Its own shortcuts are widget-local so they never fire
+    // twice with the key commands.
+    m_menuBar = new QMenuBar(nullptr);
+    QMenu* appMenu = m_menuBar->addMenu(QString());
+    QAction* quit = appMenu->addAction(tr("Quit Pindle"), this, &AppDelegate::terminate);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu* edit = m_menuBar->addMenu(tr("Edit"));
+    const auto addEditing = [&](const QString& title, QKeySequence keys, KeyCommand command) {
+        QAction* action = edit->addAction(title, this, [this, command] { editingAction(command); });
+        action->setShortcut(keys);
+    };
+    addEditing(tr("Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), KeyCommand::undo);
+    addEditing(tr("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), KeyCommand::redo);
+    edit->addSeparator();
+    addEditing(tr("Cut"), QKeySequence(Qt::CTRL | Qt::Key_X), KeyCommand::cut);
+    addEditing(tr("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), KeyCommand::copy);
+    addEditing(tr("Paste"), QKeySequence(Qt::CTRL | Qt::Key_V), KeyCommand::paste);
+    addEditing(tr("Select All"), QKeySequence(Qt::CTRL | Qt::Key_A), KeyCommand::selectAll);
+    for (QMenu* menu : {appMenu, edit}) {
+        for (QAction* action : menu->actions()) {
+            action->setShortcutContext(Qt::WidgetShortcut);
+        }
+    }
+}
+
+void AppDelegate::createStatusItem() {
+    if (!m_services.useTray) {
+        return;
+    }
+    // Created even when no tray is there yet: Qt shows the icon once a tray appears.
+    m_statusItem = new QSystemTrayIcon(trayIcon(false));
+    m_statusItem->setToolTip(QStringLiteral("Pindle"));
+    connect(m_statusItem, &QSystemTrayIcon::activated, this, &AppDelegate::statusItemActivated);
+    m_statusItem->show();
+}
+
+void AppDelegate::createPanel() {
+    m_desktop = m_services.makeDesktopIntegration ? m_services.makeDesktopIntegration() : createDesktopIntegration();
+    QWidget* content = m_services.makeContent(*m_store, m_services.scheduler);
+    m_panel = new PanelWindow(content, m_services.contentSize, *m_desktop);
+    m_menuBar->setParent(m_panel);
+    m_menuBar->hide();
+    connect(m_panel, &PanelWindow::deactivated, this, &AppDelegate::closePanel);
+}
+
+void AppDelegate::registerHotKey() {
+    m_hotKeyService = m_services.makeHotKeyService ? m_services.makeHotKeyService() : createHotKeyService();
+    m_hotKeyRegistry = std::make_unique<HotKeyRegistry>(*m_hotKeyService, m_services.scheduler);
+    m_hotKey = HotKey::create(*m_hotKeyRegistry, kToggleHotKey, [this] { hotKeyPressed(); });
+}
+
+bool AppDelegate::panelVisible() const {
+    return m_panel && m_panel->isVisible();
+}
+
+std::optional<QRect> AppDelegate::trayIconGeometry() const {
+    if (!m_statusItem) {
+        return std::nullopt;
+    }
+    // An icon not docked yet reports its own top-level window, at the origin; a docked one sits
+    // inside the tray, which never puts it on the very corner of the screen.
+    const QRect icon = m_statusItem->geometry();
+    if (!icon.isValid() || icon.isEmpty() || icon.topLeft() == QPoint(0, 0)) {
+        return std::nullopt;
+    }
+    return icon;
+}
+
+QRectF AppDelegate::currentAnchor() {
+    if (const auto icon = trayIconGeometry()) {
+        m_clickAnchor.reset();
+        m_lastAnchor = QRectF(*icon);
+        return *m_lastAnchor;
+    }
+    if (m_clickAnchor) {
+        m_lastAnchor = *m_clickAnchor;
+        m_clickAnchor.reset();
+        return *m_lastAnchor;
+    }
+    if (m_lastAnchor) {
+        return *m_lastAnchor;
+    }
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (!primary) {
+        return {};
+    }
+    const QRectF area(primary->availableGeometry());
+    return QRectF(area.center().x(), area.top(), 0, 0);
+}
+
+void AppDelegate::openPanel() {
+    if (!m_panel) {
+        return;
+    }
+    const QRectF anchor = currentAnchor();
+    std::optional<ScreenArea> screenArea;
+    QScreen* screen = QGuiApplication::screenAt(anchor.center().toPoint());
+    if (!screen) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen) {
+        screenArea = ScreenArea{QRectF(screen->geometry()), QRectF(screen->availableGeometry())};
+    }
+    m_panel->moveContentTo(panelOrigin(anchor, QSizeF(m_panel->contentSize()), screenArea));
+    m_panel->present();
+    m_store->requestEditorFocus();
+    setHighlighted(true);
+    installKeyMonitor();
+}
+
+void AppDelegate::closePanel() {
+    if (!panelVisible()) {
+        return;
+    }
+    m_panel->hide();
+    m_lastCloseTime = m_services.clock.now();
+    setHighlighted(false);
+    m_store->setConfirmingDelete(false);
+    m_store->flush();
+    removeKeyMonitor();
+}
+
+void AppDelegate::togglePanel() {
+    switch (toggleAction(panelVisible(), m_services.clock.now(), m_lastCloseTime)) {
+    case ToggleAction::close:
+        closePanel();
+        break;
+    case ToggleAction::open:
+        openPanel();
+        break;
+    case ToggleAction::stayClosed:
+        break;
+    }
+}
+
+void AppDelegate::hotKeyPressed() {
+    assertMainThread();
+    togglePanel();
+}
+
+void AppDelegate::anotherLaunch(const QStringList&) {
+    if (panelVisible()) {
+        m_panel->present();
+        m_store->requestEditorFocus();
+    } else {
+        openPanel();
+    }
+}
+
+void AppDelegate::statusItemActivated(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+    case QSystemTrayIcon::Context:
+        showContextMenu();
+        break;
+    case QSystemTrayIcon::Trigger:
+        // Ctrl with the left button stands for the right button, as on one-button pointers.
+        if (QGuiApplication::keyboardModifiers() & Qt::ControlModifier) {
+            showContextMenu();
+            break;
+        }
+        [[fallthrough]];
+    case QSystemTrayIcon::DoubleClick:
+    case QSystemTrayIcon::MiddleClick:
+        // Trays that keep their icon's place to themselves still leave the pointer on it.
+        m_clickAnchor = QRectF(QPointF(QCursor::pos()), QSizeF(0, 0));
+        togglePanel();
+        break;
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+}
+
+void AppDelegate::showContextMenu() {
+    closePanel();
+    if (m_contextMenu) {
+        m_contextMenu->close();
+    }
+    // A fresh menu each time, gone once dismissed, so the next click toggles again.
+    auto* menu = new QMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* title = menu->addAction(QStringLiteral("Pindle"));
+    title->setEnabled(false);
+    menu->addSeparator();
+    menu->addAction(tr("Reveal Notes in Finder"), this, &AppDelegate::revealNotes);
+    menu->addSeparator();
+    QAction* quit = menu->addAction(tr("Quit Pindle"), this, &AppDelegate::terminate);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_contextMenu = menu;
+
+    QPoint at = QCursor::pos();
+    if (const auto icon = trayIconGeometry()) {
+        at = icon->bottomLeft() + QPoint(0, 1);
+    }
+    // QMenu moves itself up when there is no room below (a tray at the bottom of the screen).
+    menu->popup(at);
+}
+
+void AppDelegate::revealNotes() {
+    m_services.revealFile(QString::fromStdString(defaultDocumentPath().string()));
+}
+
+void AppDelegate::terminate() {
+    m_services.quit();
+}
+
+void AppDelegate::setHighlighted(bool highlighted) {
+    m_highlighted = highlighted;
+    if (m_statusItem) {
+        m_statusItem->setIcon(trayIcon(highlighted));
+    }
+}
+
+void AppDelegate::installKeyMonitor() {
+    if (m_keyMonitor) {
+        return;
+    }
+    m_keyMonitor =
+        std::make_unique<KeyMonitor>([this](const KeyInput& input) { return decideKey(input); },
+                                     [this](const KeyDecision& decision) { return performKeyCommand(decision); });
+}
+
+void AppDelegate::removeKeyMonitor() {
+    m_keyMonitor.reset();
+}
+
+KeyDecision AppDelegate::decideKey(const KeyInput& input) const {
+    return decideKeyCommand(input, m_store->confirmingDelete());
+}
+
+bool AppDelegate::performKeyCommand(const KeyDecision& decision) {
+    assertMainThread();
+    switch (decision.command) {
+    case KeyCommand::passOn:
+        return false;
+    case KeyCommand::dismissConfirmation:
+        m_store->setConfirmingDelete(false);
+        return true;
+    case KeyCommand::closePanel:
+        closePanel();
+        return true;
+    case KeyCommand::selectNote:
+        m_store->select(static_cast<std::int64_t>(decision.noteIndex));
+        return true;
+    case KeyCommand::quit:
+        terminate();
+        return true;
+    case KeyCommand::copy:
+    case KeyCommand::paste:
+    case KeyCommand::cut:
+    case KeyCommand::selectAll:
+    case KeyCommand::undo:
+    case KeyCommand::redo:
+        return performEditingCommand(decision.command, QApplication::focusWidget());
+    }
+    return false;
+}
+
+void AppDelegate::editingAction(KeyCommand command) {
+    performEditingCommand(command, QApplication::focusWidget());
+}
+
+} // namespace pindle

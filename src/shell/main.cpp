@@ -1,0 +1,67 @@
+// Pindle's entry point: one instance per user, the GUI on X11 (XWayland on a Wayland session),
+// and an orderly, flushing quit for every way the process is asked to end.
+
+#include "app_delegate.h"
+#include "notes/file_system.h"
+#include "notes/scheduler.h"
+#include "panel/panel_view.h"
+#include "platform/qt_scheduler.h"
+#include "platform/quit_signals.h"
+#include "platform/single_instance.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// Placing the panel under the tray icon needs global coordinates, which Wayland does not give
+// to clients: on a Wayland session Pindle runs through XWayland unless told otherwise.
+void preferX11() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        !qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    preferX11();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pindle"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    pindle::SingleInstance instance;
+    switch (instance.start(QApplication::arguments())) {
+    case pindle::SingleInstance::Outcome::handedOver:
+        return 0;
+    case pindle::SingleInstance::Outcome::failed:
+        std::fprintf(stderr, "pindle: %s\n", qPrintable(instance.warning()));
+        return 1;
+    case pindle::SingleInstance::Outcome::primary:
+        if (!instance.warning().isEmpty()) {
+            std::fprintf(stderr, "pindle: %s; running without the one-instance guard\n",
+                         qPrintable(instance.warning()));
+        }
+        break;
+    }
+
+    pindle::QuitSignals quitSignals;
+    quitSignals.install();
+    QObject::connect(&quitSignals, &pindle::QuitSignals::quitRequested, &app, [] { QCoreApplication::quit(); });
+
+    pindle::QtScheduler scheduler;
+    pindle::SystemClock clock;
+    pindle::ShellServices services{scheduler, clock, pindle::PosixFileSystem::instance()};
+    services.makeContent = [](pindle::Store& store, pindle::Scheduler& panelScheduler) -> QWidget* {
+        return new pindle::PanelView(store, panelScheduler);
+    };
+    services.contentSize = pindle::PanelView::size();
+
+    pindle::AppDelegate delegate(std::move(services), QApplication::arguments());
+    QObject::connect(&instance, &pindle::SingleInstance::launched, &delegate, &pindle::AppDelegate::anotherLaunch);
+    QTimer::singleShot(0, &delegate, &pindle::AppDelegate::applicationDidFinishLaunching);
+    return QApplication::exec();
+}
