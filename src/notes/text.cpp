@@ -117,7 +117,9 @@ void walkGraphemes(std::string_view s, OnAscii onAscii, OnGrapheme onGrapheme) {
 }
 
 // The LF of a CR LF: part of the cluster the CR started.
-bool continuesCrLf(std::string_view s, std::size_t k) { return k > 0 && s[k] == '\n' && s[k - 1] == '\r'; }
+bool continuesCrLf(std::string_view s, std::size_t k) {
+    return k > 0 && s[k] == '\n' && s[k - 1] == '\r';
+}
 
 utf8proc_category_t categoryOf(char32_t cp) {
     return utf8proc_category(static_cast<utf8proc_int32_t>(cp));
@@ -144,7 +146,9 @@ bool isBlankSpace(char32_t cp) {
 }
 
 // White_Space among ASCII: tab to carriage return, and space.
-constexpr bool isAsciiWhiteSpace(unsigned char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); }
+constexpr bool isAsciiWhiteSpace(unsigned char c) {
+    return c == ' ' || (c >= 0x09 && c <= 0x0D);
+}
 
 // The Unicode White_Space property.
 bool isWhiteSpaceProperty(char32_t cp) {
