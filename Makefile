@@ -8,7 +8,7 @@ BUILD_DIR := build
 JOBS ?= $(shell nproc)
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 
-.PHONY: all deps build run test test-asan check-format bench fuzz lint format clean
+.PHONY: all deps build run test test-asan check-format bench fuzz stress lint format clean
 
 all: build
 
@@ -42,6 +42,12 @@ format: deps
 
 bench: build
 	scripts/bench
+
+# The long abuse runs: 500 kills while typing, every ending 50 times, 100 double launches.
+stress: build
+	/usr/bin/python3 tests/stress/stress.py $(BUILD_DIR)/pindle kill-loop --cycles 500
+	/usr/bin/python3 tests/stress/stress.py $(BUILD_DIR)/pindle endings --rounds 50
+	/usr/bin/python3 tests/stress/stress.py $(BUILD_DIR)/pindle two-instances --rounds 100
 
 # Fuzzes the document loader for FUZZ_SECONDS (default 600), starting from the seed corpus.
 # New inputs collect in build-fuzz/corpus; findings are written to build-fuzz/.
