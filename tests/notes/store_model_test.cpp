@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <random>
 
 namespace pindle {
@@ -118,7 +119,10 @@ TEST(StoreModel, RandomOperationsMatchTheModelAndRestartsRestoreTheLastSave) {
     model.save();
 
     const std::array<std::string, 6> pieces = {"a", " ", "\n", "\u00E9", "\U0001F600", "word"};
-    for (int step = 0; step < 100'000; ++step) {
+    // Sanitizer builds run a tenth of the steps (PINDLE_MODEL_STEPS); the plain build all of them.
+    const char* stepsSetting = std::getenv("PINDLE_MODEL_STEPS");
+    const int steps = stepsSetting != nullptr ? std::atoi(stepsSetting) : 100'000;
+    for (int step = 0; step < steps; ++step) {
         const unsigned operation = chance(100);
         std::string described;
         if (operation < 12) {
