@@ -3,6 +3,7 @@
 #include "notes/manual_time.h"
 #include "notes/notes_file.h"
 #include "notes/store.h"
+#include "forwarding_file_system.h"
 #include "test_folder.h"
 
 #include <gtest/gtest.h>
@@ -20,11 +21,10 @@ using testing::readFile;
 using testing::TestFolder;
 using testing::writeFile;
 
-// Passes every call to the real file system, except that it can fail the Nth call (counted from
-// arm()) with a chosen errno, once or from then on, and can cut every write short.
-class FaultyFileSystem final : public FileSystem {
+// Fails the Nth call (counted from arm()) with a chosen errno, once or from then on, and can cut
+// every write short.
+class FaultyFileSystem final : public testing::ForwardingFileSystem {
 public:
-    PosixFileSystem& real = PosixFileSystem::instance();
     int calls = 0;
     int failAt = 0; // 0: never
     int error = 0;
@@ -41,41 +41,15 @@ public:
     }
     void disarm() { failAt = 0; }
 
-    int open(const std::string& p, int f, mode_t m) override { return fail("open") ? -1 : real.open(p, f, m); }
-    ssize_t read(int fd, void* b, size_t n) override { return fail("read") ? -1 : real.read(fd, b, n); }
     ssize_t write(int fd, const void* d, size_t n) override {
-        if (fail("write")) {
+        if (intercept("write")) {
             return -1;
         }
-        return real.write(fd, d, shortWrites && n > 1 ? n / 2 : n);
-    }
-    int fstat(int fd, struct stat* i) override { return fail("fstat") ? -1 : real.fstat(fd, i); }
-    int fchmod(int fd, mode_t m) override { return fail("fchmod") ? -1 : real.fchmod(fd, m); }
-    int fsync(int fd) override { return fail("fsync") ? -1 : real.fsync(fd); }
-    int close(int fd) override {
-        if (fail("close")) {
-            real.close(fd); // a failed close still releases the descriptor on Linux
-            return -1;
-        }
-        return real.close(fd);
-    }
-    int lstat(const std::string& p, struct stat* i) override { return fail("lstat") ? -1 : real.lstat(p, i); }
-    ssize_t readlink(const std::string& p, char* b, size_t n) override {
-        return fail("readlink") ? -1 : real.readlink(p, b, n);
-    }
-    int mkdir(const std::string& p, mode_t m) override { return fail("mkdir") ? -1 : real.mkdir(p, m); }
-    int rename(const std::string& a, const std::string& b) override { return fail("rename") ? -1 : real.rename(a, b); }
-    int renameNoReplace(const std::string& a, const std::string& b) override {
-        return fail("renameNoReplace") ? -1 : real.renameNoReplace(a, b);
-    }
-    int link(const std::string& a, const std::string& b) override { return fail("link") ? -1 : real.link(a, b); }
-    int unlink(const std::string& p) override { return fail("unlink") ? -1 : real.unlink(p); }
-    int listFolder(const std::string& p, std::vector<std::string>& n) override {
-        return fail("listFolder") ? -1 : real.listFolder(p, n);
+        return real().write(fd, d, shortWrites && n > 1 ? n / 2 : n);
     }
 
-private:
-    bool fail(const char* call) {
+protected:
+    bool intercept(const char* call) override {
         ++calls;
         log.emplace_back(call);
         // unlink is the clean-up path: failing it would test the fake, not the save.

@@ -5,6 +5,7 @@
 #include "notes/notes_file.h"
 #include "notes/palette.h"
 #include "notes/store.h"
+#include "forwarding_file_system.h"
 #include "test_folder.h"
 
 #include <gtest/gtest.h>
@@ -20,24 +21,9 @@ namespace {
 using namespace std::chrono_literals;
 
 // Durability is not what this test is about: skipping fsync keeps 100,000 operations fast.
-class NoSyncFileSystem final : public FileSystem {
+class NoSyncFileSystem final : public testing::ForwardingFileSystem {
 public:
-    PosixFileSystem& real = PosixFileSystem::instance();
-    int open(const std::string& p, int f, mode_t m) override { return real.open(p, f, m); }
-    ssize_t read(int fd, void* b, size_t n) override { return real.read(fd, b, n); }
-    ssize_t write(int fd, const void* d, size_t n) override { return real.write(fd, d, n); }
-    int fstat(int fd, struct stat* i) override { return real.fstat(fd, i); }
-    int fchmod(int fd, mode_t m) override { return real.fchmod(fd, m); }
-    int fsync(int) override { return 0; }
-    int close(int fd) override { return real.close(fd); }
-    int lstat(const std::string& p, struct stat* i) override { return real.lstat(p, i); }
-    ssize_t readlink(const std::string& p, char* b, size_t n) override { return real.readlink(p, b, n); }
-    int mkdir(const std::string& p, mode_t m) override { return real.mkdir(p, m); }
-    int rename(const std::string& a, const std::string& b) override { return real.rename(a, b); }
-    int renameNoReplace(const std::string& a, const std::string& b) override { return real.renameNoReplace(a, b); }
-    int link(const std::string& a, const std::string& b) override { return real.link(a, b); }
-    int unlink(const std::string& p) override { return real.unlink(p); }
-    int listFolder(const std::string& p, std::vector<std::string>& n) override { return real.listFolder(p, n); }
+    int fsync(int /*fd*/) override { return 0; }
 };
 
 struct ModelNote {
