@@ -129,9 +129,12 @@ TEST_P(SaveFaults, EveryFailingCallLeavesTheOldDocumentOrTheNewOneNeverAPartOrAS
 
 INSTANTIATE_TEST_SUITE_P(Errors, SaveFaults,
                          ::testing::Values(Fault{"noSpaceOnce", ENOSPC, false},
-                                           Fault{"noSpaceFromThenOn", ENOSPC, true}, Fault{"ioError", EIO, false},
-                                           Fault{"ioErrorFromThenOn", EIO, true}, Fault{"quota", EDQUOT, true},
-                                           Fault{"readOnly", EROFS, true}, Fault{"accessDenied", EACCES, false}),
+                                           Fault{"noSpaceFromThenOn", ENOSPC, true}, Fault{"ioErrorOnce", EIO, false},
+                                           Fault{"ioErrorFromThenOn", EIO, true}, Fault{"quotaOnce", EDQUOT, false},
+                                           Fault{"quotaFromThenOn", EDQUOT, true}, Fault{"readOnlyOnce", EROFS, false},
+                                           Fault{"readOnlyFromThenOn", EROFS, true},
+                                           Fault{"accessDeniedOnce", EACCES, false},
+                                           Fault{"accessDeniedFromThenOn", EACCES, true}),
                          [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST_F(SavingTest, ShortWritesAndInterruptedCallsStillWriteEverything) {
