@@ -8,7 +8,7 @@ BUILD_DIR := build
 JOBS ?= $(shell nproc)
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 
-.PHONY: all deps build run test test-asan check-format bench fuzz stress lint format clean
+.PHONY: all deps build run test test-core test-asan check-format bench fuzz stress lint format clean
 
 all: build
 
@@ -26,7 +26,13 @@ run: build
 
 test: build check-format
 	ctest --preset $(PRESET) -j $(JOBS)
-	$(MAKE) --no-print-directory test-asan
+	$(MAKE) --no-print-directory test-core test-asan
+
+# The notes core on its own, configured without Qt: proves it neither includes nor links it.
+test-core: deps
+	cmake --preset core >/dev/null
+	cmake --build --preset core -j $(JOBS)
+	ctest --preset core -j $(JOBS)
 
 # The unit and widget suites again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
