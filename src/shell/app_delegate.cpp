@@ -256,6 +256,10 @@ void AppDelegate::anotherLaunch(const QStringList&) {
     }
 }
 
+void AppDelegate::appearanceChanged() {
+    setHighlighted(m_highlighted);
+}
+
 void AppDelegate::statusItemActivated(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
     case QSystemTrayIcon::Context:

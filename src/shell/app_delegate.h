@@ -95,6 +95,10 @@ public:
     // front when it is shown already).
     void anotherLaunch(const QStringList& arguments);
 
+    // The desktop switched between light and dark: the tray icon is drawn again from the new
+    // application palette (the panel repaints by itself).
+    void appearanceChanged();
+
     void statusItemActivated(QSystemTrayIcon::ActivationReason reason);
     // Closes the panel and pops up "Pindle" / "Reveal Notes in Finder" / "Quit Pindle".
     void showContextMenu();

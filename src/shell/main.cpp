@@ -5,11 +5,13 @@
 #include "notes/file_system.h"
 #include "notes/scheduler.h"
 #include "panel/panel_view.h"
+#include "platform/desktop_color_scheme.h"
 #include "platform/qt_scheduler.h"
 #include "platform/quit_signals.h"
 #include "platform/single_instance.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QTimer>
 
 #include <cstdio>
@@ -60,8 +62,14 @@ int main(int argc, char* argv[]) {
     };
     services.contentSize = pindle::PanelView::size();
 
+    // Asked before the delegate starts, so the answer is usually in before anything is shown.
+    pindle::DesktopColorScheme colorScheme(QDBusConnection::sessionBus());
+    colorScheme.start();
+
     pindle::AppDelegate delegate(std::move(services), QApplication::arguments());
     QObject::connect(&instance, &pindle::SingleInstance::launched, &delegate, &pindle::AppDelegate::anotherLaunch);
+    QObject::connect(&colorScheme, &pindle::DesktopColorScheme::schemeChanged, &delegate,
+                     &pindle::AppDelegate::appearanceChanged);
     QTimer::singleShot(0, &delegate, &pindle::AppDelegate::applicationDidFinishLaunching);
     return QApplication::exec();
 }
