@@ -8,7 +8,8 @@ BUILD_DIR := build
 JOBS ?= $(shell nproc)
 SOURCES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 
-.PHONY: all deps build run test test-core test-asan check-format bench fuzz stress lint format clean
+.PHONY: all deps build run test test-core test-asan check-format bench fuzz stress lint format clean install \
+	uninstall package
 
 all: build
 
@@ -23,6 +24,27 @@ build: deps $(BUILD_DIR)/build.ninja
 
 run: build
 	scripts/run
+
+# Installs Pindle under PREFIX (default /usr/local; DESTDIR stages it elsewhere): the program, the
+# menu and autostart entries, the icons, the AppStream metainfo and the manual page.
+# `make uninstall` removes what the last `make install` wrote. Its list is a copy of CMake's
+# install manifest, which every later install and package build overwrites.
+PREFIX ?= /usr/local
+INSTALLED_LIST := $(BUILD_DIR)/installed-files.txt
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+	cp $(BUILD_DIR)/install_manifest.txt $(INSTALLED_LIST)
+
+uninstall:
+	@test -f $(INSTALLED_LIST) || { echo "uninstall: nothing was installed with make install" >&2; exit 1; }
+	xargs -d '\n' rm -fv -- < $(INSTALLED_LIST)
+	rm -f $(INSTALLED_LIST)
+
+# The Debian package, from a release build: build-release/pindle_<version>_<architecture>.deb.
+package: deps
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+	cd build-release && cpack -G DEB
 
 test: build check-format
 	ctest --preset $(PRESET) -j $(JOBS)
