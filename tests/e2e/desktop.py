@@ -92,9 +92,10 @@ class Desktop:
         self.xvfb = xvfb
         self.display = ":" + number.decode().strip()
 
-    def _spawn(self, argv, name):
+    def _spawn(self, argv, name, pass_fds=()):
         with open(os.path.join(self.root, name + ".log"), "ab") as log:
-            process = subprocess.Popen(argv, env=self.env, stdout=log, stderr=log, start_new_session=True)
+            process = subprocess.Popen(argv, env=self.env, stdout=log, stderr=log, start_new_session=True,
+                                       pass_fds=pass_fds)
         self.children.append(process)
         return process
 
@@ -106,6 +107,39 @@ class Desktop:
                                  "--SetPartialStrut", "true", "--transparent", "false"], "trayer")
         wait_for(lambda: self.x(["xprop", "-root", "_NET_WORKAREA"]).count(f", {self.TRAY_HEIGHT}, ") > 0,
                  what="the tray's strut")
+
+    def start_session_bus(self):
+        """A private D-Bus session bus for everything started from now on; its address."""
+        read_end, write_end = os.pipe()
+        self._spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile", f"--print-address={write_end}"],
+                    "dbus-daemon", pass_fds=(write_end,))
+        os.close(write_end)
+        address = b""
+        deadline = time.monotonic() + 10
+        while not address.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = os.read(read_end, 256)
+            if not chunk:
+                break
+            address += chunk
+        os.close(read_end)
+        if not address.strip():
+            raise RuntimeError("dbus-daemon did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address.decode().strip()
+        return self.env["DBUS_SESSION_BUS_ADDRESS"]
+
+    def start_fake_services(self, *options):
+        """tests/e2e/fake_desktop_services.py with `options` on the private session bus, once
+        its names are owned."""
+        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_desktop_services.py")
+        with open(os.path.join(self.root, "fake-services.log"), "ab") as log:
+            process = subprocess.Popen(["/usr/bin/python3", script, *options], env=self.env,
+                                       stdout=subprocess.PIPE, stderr=log, start_new_session=True)
+        self.children.append(process)
+        line = process.stdout.readline()
+        process.stdout.close()
+        if not line.startswith(b"ready"):
+            raise RuntimeError(f"the fake desktop services did not start: {line!r}")
+        return process
 
     def stop(self, process, sig=signal.SIGTERM, timeout=5):
         if process.poll() is None:
