@@ -1,10 +1,15 @@
 #include "quit_signals.h"
 
+#include <QGuiApplication>
 #include <QSocketNotifier>
+#include <QTimer>
+
+#include <xcb/xcb.h>
 
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,6 +19,19 @@ namespace pindle {
 namespace {
 
 constexpr std::array<int, 3> kQuitSignals{SIGTERM, SIGINT, SIGHUP};
+
+// How long input that was on its way before the signal gets to reach the editor.
+constexpr int kInputGraceMs = 50;
+
+// Waits until the display server has handed over every event it queued for us before now: a
+// key typed just before the signal is then among the events the loop still dispatches.
+void syncWithDisplayServer() {
+    const auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+    if (connection != nullptr) {
+        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    }
+}
 
 // [0] is written by the handler, [1] read by the event loop.
 int g_pipe[2] = {-1, -1};
@@ -80,7 +98,10 @@ void QuitSignals::drain() {
         last = bytes[count - 1];
     }
     if (last != 0) {
-        emit quitRequested(last);
+        // Typing that reached the display server before the signal must not be lost: fetch it,
+        // let the loop dispatch it, then quit (which writes the notes).
+        syncWithDisplayServer();
+        QTimer::singleShot(kInputGraceMs, this, [this, last] { emit quitRequested(last); });
     }
 }
 

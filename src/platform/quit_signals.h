@@ -8,8 +8,10 @@ namespace pindle {
 
 // Turns SIGTERM, SIGINT and SIGHUP into quitRequested() on the GUI thread. The signal handler
 // only writes one byte into a socket pair (async-signal-safe); the event loop reads it and
-// emits, so the quit runs like any other: the store is flushed on the way out. One instance per
-// process; a second install() fails.
+// emits, so the quit runs like any other: the store is flushed on the way out. Before it emits,
+// input the display server had already queued is fetched and given a moment to be dispatched,
+// so a key typed just before the signal is saved too. One instance per process; a second
+// install() fails.
 class QuitSignals final : public QObject {
     Q_OBJECT
 
