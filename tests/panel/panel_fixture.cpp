@@ -1,5 +1,7 @@
 #include "panel_fixture.h"
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QEnterEvent>
 #include <QStyle>
@@ -12,25 +14,17 @@ QPalette lightPalette() {
 }
 
 QPalette darkPalette() {
+    const std::pair<QPalette::ColorRole, QRgb> roles[] = {
+        {QPalette::Window, 0x2b2b2d},        {QPalette::WindowText, 0xeaeaec},     {QPalette::Base, 0x1e1e20},
+        {QPalette::AlternateBase, 0x2b2b2d}, {QPalette::Text, 0xeaeaec},           {QPalette::Button, 0x3a3a3c},
+        {QPalette::ButtonText, 0xeaeaec},    {QPalette::Light, 0x505054},          {QPalette::Midlight, 0x444448},
+        {QPalette::Mid, 0x48484c},           {QPalette::Dark, 0x18181a},           {QPalette::Shadow, 0x000000},
+        {QPalette::Highlight, 0x3f6fc9},     {QPalette::HighlightedText, 0xffffff}};
     QPalette palette;
-    const QColor window(0x2b, 0x2b, 0x2d);
-    const QColor base(0x1e, 0x1e, 0x20);
-    const QColor text(0xea, 0xea, 0xec);
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Base, base);
-    palette.setColor(QPalette::AlternateBase, window);
-    palette.setColor(QPalette::Text, text);
-    palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3c));
-    palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::Light, QColor(0x50, 0x50, 0x54));
-    palette.setColor(QPalette::Midlight, QColor(0x44, 0x44, 0x48));
-    palette.setColor(QPalette::Mid, QColor(0x48, 0x48, 0x4c));
-    palette.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x1a));
-    palette.setColor(QPalette::Shadow, Qt::black);
-    palette.setColor(QPalette::Highlight, QColor(0x3f, 0x6f, 0xc9));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::PlaceholderText, QColor(0xea, 0xea, 0xec, 0x80));
+    for (const auto& [role, rgb] : roles) {
+        palette.setColor(role, QColor(rgb));
+    }
+    palette.setColor(QPalette::PlaceholderText, QColor::fromRgba(0x80eaeaec));
     return palette;
 }
 
@@ -51,6 +45,12 @@ void click(QWidget* widget) {
 
 QRect boxOf(const QWidget* widget, const QWidget* panel) {
     return {widget->mapTo(panel, QPoint(0, 0)), widget->size()};
+}
+
+bool near(const QColor& actual, const QColor& expected, int tolerance) {
+    return std::abs(actual.red() - expected.red()) <= tolerance &&
+           std::abs(actual.green() - expected.green()) <= tolerance &&
+           std::abs(actual.blue() - expected.blue()) <= tolerance;
 }
 
 PanelFixture::PanelFixture(const std::vector<std::string>& texts, std::size_t active) {

@@ -14,30 +14,28 @@
 
 namespace pindle::testing {
 
-// The palettes the panel is checked and pictured in: Qt's own light palette, and a dark one of
-// the kind a dark desktop theme hands to Qt.
+// Qt's own light palette, and a dark one of the kind a dark desktop theme hands to Qt.
 QPalette lightPalette();
 QPalette darkPalette();
 
 // Synthetic pointer entering (or leaving) `widget`.
 void hover(QWidget* widget, bool inside);
-// A left click in the middle of `widget`.
 void click(QWidget* widget);
 // `widget`'s rectangle in `panel`'s coordinates.
 QRect boxOf(const QWidget* widget, const QWidget* panel);
+// Each of the red, green and blue channels within `tolerance`.
+bool near(const QColor& actual, const QColor& expected, int tolerance);
 
 // A real store on a temporary folder with hand-driven time, and a panel view on it.
 class PanelFixture {
 public:
-    // One note per text, in order; the note at `active` is made active. An empty list leaves the
-    // store's own first note.
+    // One note per text, the one at `active` active; no texts leaves the store's own first note.
     explicit PanelFixture(const std::vector<std::string>& texts = {}, std::size_t active = 0);
 
     Store& store() { return *m_store; }
     PanelView& view() { return *m_view; }
     ManualTime& time() { return m_time; }
-
-    template <typename T> T* find(const QString& name) { return m_view->findChild<T*>(name); }
+    template <typename T = QWidget> T* find(const QString& name) { return m_view->findChild<T*>(name); }
 
     // Shows the view as a window and waits until it is exposed (and active, when possible).
     void show();

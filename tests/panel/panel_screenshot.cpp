@@ -1,7 +1,5 @@
-// Renders the panel with a few sample notes to PNG files, in the light and the dark palette:
-//   pindle_panel_screenshot OUTPUT_FOLDER [SCALE]
-// writes OUTPUT_FOLDER/panel-light.png and OUTPUT_FOLDER/panel-dark.png. Run it on the offscreen
-// platform (scripts/screenshot does).
+// pindle_panel_screenshot OUTPUT_FOLDER [SCALE] renders the panel with a few sample notes to
+// OUTPUT_FOLDER/panel-light.png and panel-dark.png, on the offscreen platform (scripts/screenshot).
 #include "panel_fixture.h"
 
 #include <iostream>
@@ -28,10 +26,7 @@ bool render(const QString& path, const QPalette& palette) {
     QApplication::setPalette(palette);
     pindle::testing::PanelFixture fixture(kSamples, 3);
     fixture.show();
-    auto* editor = fixture.find<pindle::NoteEditor>(QStringLiteral("editor"));
-    QTextCursor cursor = editor->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    editor->setTextCursor(cursor);
+    fixture.find<pindle::NoteEditor>(QStringLiteral("editor"))->moveCursor(QTextCursor::End);
     QTest::qWait(50);
     return fixture.view().grab().save(path);
 }
@@ -48,15 +43,11 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     const QDir folder(QString::fromLocal8Bit(argv[1]));
-    if (!folder.exists() && !QDir().mkpath(folder.path())) {
-        std::cerr << "cannot create " << argv[1] << "\n";
-        return 1;
-    }
-    const bool ok = render(folder.filePath(QStringLiteral("panel-light.png")), pindle::testing::lightPalette()) &&
+    const bool ok = QDir().mkpath(folder.path()) &&
+                    render(folder.filePath(QStringLiteral("panel-light.png")), pindle::testing::lightPalette()) &&
                     render(folder.filePath(QStringLiteral("panel-dark.png")), pindle::testing::darkPalette());
     if (!ok) {
         std::cerr << "could not write the screenshots into " << argv[1] << "\n";
-        return 1;
     }
-    return 0;
+    return ok ? 0 : 1;
 }

@@ -1,4 +1,5 @@
-// Hot keys through the GlobalShortcuts portal, against a stand-in portal on a private bus.
+// Hot keys through the GlobalShortcuts portal, against a stand-in portal on a private session bus
+// (dbus-run-session).
 
 #include "platform/portal_hot_key_service.h"
 
@@ -8,9 +9,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QProcess>
 #include <QTest>
-#include <QTimer>
 
 #include <atomic>
 #include <thread>
@@ -33,26 +32,17 @@ public:
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         const QString member = message.member();
-        calls << member;
+        const QList<QVariant> arguments = message.arguments();
         if (member == QLatin1String("Get")) {
             connection.send(message.createReply(QVariant::fromValue(QDBusVariant(1u))));
-            return true;
-        }
-        if (member == QLatin1String("Close")) {
+        } else if (member == QLatin1String("Close")) {
             closed << message.path();
             connection.send(message.createReply());
-            return true;
-        }
-        if (member == QLatin1String("CreateSession")) {
-            const auto options = qdbus_cast<QVariantMap>(message.arguments().at(0));
-            respond(message, options.value("handle_token").toString(),
-                    {{"session_handle", QVariant::fromValue(QDBusObjectPath(kSessionPath))}});
-            return true;
-        }
-        if (member == QLatin1String("BindShortcuts")) {
-            boundSession = qdbus_cast<QDBusObjectPath>(message.arguments().at(0)).path();
-            bound.clear();
-            const QDBusArgument list = message.arguments().at(1).value<QDBusArgument>();
+        } else if (member == QLatin1String("CreateSession")) {
+            respond(message, arguments.at(0), {{"session_handle", QVariant::fromValue(QDBusObjectPath(kSessionPath))}});
+        } else if (member == QLatin1String("BindShortcuts")) {
+            boundSession = qdbus_cast<QDBusObjectPath>(arguments.at(0)).path();
+            const QDBusArgument list = arguments.at(1).value<QDBusArgument>();
             list.beginArray();
             while (!list.atEnd()) {
                 QString id;
@@ -63,11 +53,11 @@ public:
                 bound[id] = properties;
             }
             list.endArray();
-            const auto options = qdbus_cast<QVariantMap>(message.arguments().at(3));
-            respond(message, options.value("handle_token").toString(), {});
-            return true;
+            respond(message, arguments.at(3), {});
+        } else {
+            return false;
         }
-        return false;
+        return true;
     }
 
     void press(const QString& session, const QString& shortcut) {
@@ -77,15 +67,14 @@ public:
         m_bus.send(signal);
     }
 
-    QStringList calls;
     QStringList closed;
     QString boundSession;
     QMap<QString, QVariantMap> bound;
 
 private:
-    void respond(const QDBusMessage& message, const QString& token, const QVariantMap& results) {
-        QString sender = message.service().mid(1);
-        sender.replace('.', '_');
+    void respond(const QDBusMessage& message, const QVariant& options, const QVariantMap& results) {
+        const QString token = qdbus_cast<QVariantMap>(options).value("handle_token").toString();
+        const QString sender = message.service().mid(1).replace('.', '_');
         const QString request = kPortalPath + "/request/" + sender + "/" + token;
         m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
         QDBusMessage response = QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response");
@@ -99,8 +88,8 @@ private:
 // available() blocks on the bus; asked from another thread, as the stand-in portal answers on
 // this one.
 bool availableFromAnotherThread(const QDBusConnection& bus) {
-    bool result = false;
     std::atomic<bool> done = false;
+    bool result = false;
     std::thread asker([&] {
         result = PortalHotKeyService::available(bus);
         done = true;
@@ -117,30 +106,12 @@ bool availableFromAnotherThread(const QDBusConnection& bus) {
 class PortalHotKeyServiceTest : public QObject {
     Q_OBJECT
 
-private:
-    QProcess m_daemon;
-    QString m_address;
-
 private slots:
-    void initTestCase() {
-        m_daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        if (!m_daemon.waitForStarted(5000)) {
-            QSKIP("dbus-daemon is not installed");
-        }
-        QVERIFY(m_daemon.waitForReadyRead(5000));
-        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    }
-
-    void cleanupTestCase() {
-        m_daemon.kill();
-        m_daemon.waitForFinished();
-    }
-
     void bindsTheCombinationAndReportsItsPresses() {
-        QDBusConnection client = QDBusConnection::connectToBus(m_address, "client");
+        const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+        QDBusConnection client = QDBusConnection::connectToBus(address, "client");
         QVERIFY(!availableFromAnotherThread(client));
-
-        QDBusConnection portalBus = QDBusConnection::connectToBus(m_address, "portal");
+        QDBusConnection portalBus = QDBusConnection::connectToBus(address, "portal");
         FakePortal portal(portalBus);
         QVERIFY(portalBus.registerVirtualObject(kPortalPath, &portal, QDBusConnection::SubPath));
         QVERIFY(portalBus.registerService("org.freedesktop.portal.Desktop"));
@@ -154,7 +125,6 @@ private slots:
         QCOMPARE(portal.boundSession, kSessionPath);
         const QString id = portal.bound.firstKey();
         QCOMPARE(portal.bound[id].value("preferred_trigger").toString(), QStringLiteral("CTRL+SHIFT+y"));
-        QVERIFY(!portal.bound[id].value("description").toString().isEmpty());
 
         portal.press(kSessionPath, id);
         QTRY_COMPARE(presses.size(), std::size_t{1});

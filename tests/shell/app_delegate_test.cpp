@@ -1,11 +1,11 @@
 // The shell's delegate on the offscreen platform, with a hand-advanced clock, a stand-in for the
 // panel content (an editor wired to the store) and a fake desktop hot-key service.
 
+#include "fake_hot_key_service.h"
 #include "notes/file_system.h"
 #include "notes/manual_time.h"
 #include "notes/store.h"
 #include "shell/app_delegate.h"
-#include "shell/hot_key.h"
 #include "shell/panel_window.h"
 
 #include <QFile>
@@ -22,58 +22,41 @@ using namespace std::chrono_literals;
 namespace pindle {
 namespace {
 
+// Like the notes view: the editor has the focus on showing and whenever the focus token changes.
 class StandInContent final : public QWidget {
 public:
     explicit StandInContent(Store& store)
-        : m_store(store)
-        , m_editor(new QPlainTextEdit(this)) {
-        auto* layout = new QVBoxLayout(this);
-        layout->addWidget(m_editor);
-        m_editor->setPlainText(QString::fromStdString(store.activeNote()->text));
-        connect(m_editor, &QPlainTextEdit::textChanged, this,
-                [this] { m_store.updateActiveText(m_editor->toPlainText().toStdString()); });
+        : m_store(store) {
+        (new QVBoxLayout(this))->addWidget(editor);
+        editor->setPlainText(QString::fromStdString(store.activeNote()->text));
+        connect(editor, &QPlainTextEdit::textChanged, this,
+                [this] { m_store.updateActiveText(editor->toPlainText().toStdString()); });
         m_observer = store.observe([this](StoreChange change) {
             if (change == StoreChange::focusToken) {
-                m_editor->setFocus();
+                editor->setFocus();
             }
         });
     }
     ~StandInContent() override { m_store.unobserve(m_observer); }
 
-protected:
-    // Like the notes view: the editor has the focus whenever the panel is shown.
-    void showEvent(QShowEvent*) override { m_editor->setFocus(); }
+    QPlainTextEdit* const editor = new QPlainTextEdit(this);
 
-public:
-    QPlainTextEdit* editor() const { return m_editor; }
+protected:
+    void showEvent(QShowEvent*) override { editor->setFocus(); }
 
 private:
     Store& m_store;
-    QPlainTextEdit* m_editor;
     Store::ObserverId m_observer = 0;
 };
 
-class FakeHotKeyService final : public HotKeyService {
-public:
-    void setPressHandler(PressHandler handler) override { m_handler = std::move(handler); }
-    bool registerHotKey(HotKeyId id, HotKeyCombination combination) override {
-        lastId = id;
-        lastCombination = combination;
-        return true;
+// A menu's items as "Text Shortcut", "-" for a separator and "(Text)" for a disabled item.
+QStringList describe(const QMenu* menu) {
+    QStringList items;
+    for (const QAction* action : menu->actions()) {
+        const QString text = (action->text() + QLatin1Char(' ') + action->shortcut().toString()).trimmed();
+        items << (action->isSeparator() ? QStringLiteral("-") : action->isEnabled() ? text : "(" + text + ")");
     }
-    void unregisterHotKey(HotKeyId) override {}
-    void press() { m_handler(lastId); }
-
-    HotKeyId lastId;
-    HotKeyCombination lastCombination;
-
-private:
-    PressHandler m_handler;
-};
-
-QByteArray readFile(const std::filesystem::path& path) {
-    QFile file(QString::fromStdString(path.string()));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return items;
 }
 
 } // namespace
@@ -90,12 +73,13 @@ private:
         int quits = 0;
         std::unique_ptr<AppDelegate> delegate;
 
-        explicit Shell(QStringList arguments = {QStringLiteral("pindle")}) {
+        explicit Shell(QStringList arguments = {QStringLiteral("pindle")}, bool refuseHotKey = false) {
             ShellServices services{time, time, PosixFileSystem::instance()};
             services.documentPath = std::filesystem::path(folder.path().toStdString()) / "notes.json";
             services.makeContent = [](Store& store, Scheduler&) -> QWidget* { return new StandInContent(store); };
-            services.makeHotKeyService = [this] {
+            services.makeHotKeyService = [this, refuseHotKey] {
                 auto service = std::make_unique<FakeHotKeyService>();
+                service->refuse = refuseHotKey;
                 hotKeys = service.get();
                 return service;
             };
@@ -106,11 +90,14 @@ private:
             delegate->applicationDidFinishLaunching();
         }
         PanelWindow* panel() const { return delegate->panel(); }
-        QPlainTextEdit* editor() const { return static_cast<StandInContent*>(panel()->content())->editor(); }
+        QPlainTextEdit* editor() const { return static_cast<StandInContent*>(panel()->content())->editor; }
         Store& store() const { return delegate->store(); }
-        std::filesystem::path document() const { return store().fileURL(); }
+        QByteArray document() const {
+            QFile file(QString::fromStdString(store().fileURL().string()));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }
         void pressHotKey() {
-            hotKeys->press();
+            hotKeys->press(1);
             time.advance(0ms);
         }
         bool openAndFocus() {
@@ -123,29 +110,18 @@ private:
     };
 
 private slots:
-    void launchesInOrderAndHonoursOnlyTheExactShowPanelArgument() {
+    void launchesWithMenusAndHotKeyAndHonoursOnlyTheExactShowPanelArgument() {
         Shell plain;
         QVERIFY(!plain.delegate->panelVisible());
-        // Menus, panel and the Ctrl+Shift+Y hot key all exist after launch.
-        QCOMPARE(plain.hotKeys->lastId.id, 1u);
-        QCOMPARE(plain.hotKeys->lastCombination.keysym, 0x79u);
-        QCOMPARE(plain.hotKeys->lastCombination.modifiers, kHotKeyControl | kHotKeyShift);
         QVERIFY(plain.delegate->hotKey());
-
+        QCOMPARE(plain.hotKeys->registered.at(1).keysym, 0x79u);
+        QCOMPARE(plain.hotKeys->registered.at(1).modifiers, kHotKeyControl | kHotKeyShift);
         const QList<QAction*> bar = plain.delegate->menuBar()->actions();
         QCOMPARE(bar.size(), 2);
-        const QList<QAction*> app = bar[0]->menu()->actions();
-        QCOMPARE(app.size(), 1);
-        QCOMPARE(app[0]->text(), QStringLiteral("Quit Pindle"));
-        QCOMPARE(app[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+        QCOMPARE(describe(bar[0]->menu()), QStringList{"Quit Pindle Ctrl+Q"});
         QCOMPARE(bar[1]->menu()->title(), QStringLiteral("Edit"));
-        QStringList edit;
-        for (QAction* action : bar[1]->menu()->actions()) {
-            edit << (action->isSeparator() ? QStringLiteral("-")
-                                           : action->text() + QLatin1Char(' ') + action->shortcut().toString());
-        }
-        QCOMPARE(edit, (QStringList{"Undo Ctrl+Z", "Redo Ctrl+Shift+Z", "-", "Cut Ctrl+X", "Copy Ctrl+C",
-                                    "Paste Ctrl+V", "Select All Ctrl+A"}));
+        QCOMPARE(describe(bar[1]->menu()), (QStringList{"Undo Ctrl+Z", "Redo Ctrl+Shift+Z", "-", "Cut Ctrl+X",
+                                                        "Copy Ctrl+C", "Paste Ctrl+V", "Select All Ctrl+A"}));
 
         Shell shown({"pindle", "--verbose", "--show-panel"});
         QVERIFY(shown.delegate->panelVisible());
@@ -156,30 +132,33 @@ private slots:
         }
     }
 
-    void opensAtTheFallbackAnchorWithoutATray() {
-        Shell shell;
+    void worksWhenAnotherProgramHoldsTheHotKey() {
+        Shell shell({"pindle"}, true);
+        QVERIFY(!shell.delegate->hotKey());
         QVERIFY(shell.openAndFocus());
-        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-        const QRect content = shell.panel()->contentGeometry();
-        QCOMPARE(content.size(), QSize(360, 520));
-        QVERIFY(qAbs(content.center().x() - area.center().x()) <= 1);
-        QCOMPARE(content.top(), area.top() + 6);
+        QCOMPARE(shell.panel()->contentGeometry().size(), QSize(360, 520));
     }
 
-    void hotKeyTogglesWithAQuarterSecondOfSuppressionAfterAClose() {
+    void openAndCloseStepByStepWithAQuarterSecondOfSuppression() {
         Shell shell;
         const auto tokenBefore = shell.store().focusToken();
         shell.pressHotKey();
-        QVERIFY(shell.delegate->panelVisible());
-        QVERIFY(shell.delegate->highlighted());
+        QVERIFY(shell.delegate->panelVisible() && shell.delegate->highlighted());
         QVERIFY(shell.delegate->keyMonitorInstalled());
         QCOMPARE(shell.store().focusToken(), tokenBefore + 1);
+        QVERIFY(QTest::qWaitForWindowActive(shell.panel()) && shell.editor()->hasFocus());
+        QTest::keyClicks(shell.editor(), "buy milk");
+        QVERIFY(shell.time.pendingCount() > 0);
+        QVERIFY(!shell.document().contains("buy milk"));
+        shell.store().setConfirmingDelete(true);
 
         shell.pressHotKey();
-        QVERIFY(!shell.delegate->panelVisible());
-        QVERIFY(!shell.delegate->highlighted());
+        QVERIFY(!shell.delegate->panelVisible() && !shell.delegate->highlighted());
         QVERIFY(!shell.delegate->keyMonitorInstalled());
         QVERIFY(shell.delegate->lastCloseTime() == shell.time.now());
+        QVERIFY(!shell.store().confirmingDelete());
+        QVERIFY(shell.document().contains("buy milk"));
+        QCOMPARE(shell.time.pendingCount(), 0u);
 
         shell.time.setNow(shell.time.now() + 249ms);
         shell.pressHotKey();
@@ -195,34 +174,10 @@ private slots:
         QVERIFY(shell.delegate->panelVisible());
     }
 
-    void closingWritesPendingTextAndDismissesTheConfirmation() {
-        Shell shell;
-        QVERIFY(shell.openAndFocus());
-        QTest::keyClicks(shell.editor(), "buy milk");
-        QVERIFY(shell.time.pendingCount() > 0);
-        QVERIFY(!readFile(shell.document()).contains("buy milk"));
-        shell.store().setConfirmingDelete(true);
-
-        shell.delegate->closePanel();
-        QVERIFY(!shell.delegate->panelVisible());
-        QVERIFY(readFile(shell.document()).contains("buy milk"));
-        QVERIFY(!shell.store().confirmingDelete());
-        QCOMPARE(shell.time.pendingCount(), 0u);
-    }
-
+    // Ctrl+1..9 and Ctrl+W run against the real app in tests/e2e.
     void keyCommandsActWhileShownAndOnlyThen() {
         Shell shell;
-        shell.store().addNote();
-        shell.store().addNote();
-        const std::string second = shell.store().notes()[1].id;
         QVERIFY(shell.openAndFocus());
-
-        shell.key(Qt::Key_2, Qt::ControlModifier);
-        QCOMPARE(shell.store().activeId(), second);
-        shell.key(Qt::Key_5, Qt::ControlModifier);
-        QCOMPARE(shell.store().activeId(), second);
-        QVERIFY(readFile(shell.document()).contains(QByteArray("\"activeId\" : \"") + second.c_str()));
-
         // Escape first dismisses the confirmation, then closes.
         shell.store().setConfirmingDelete(true);
         shell.key(Qt::Key_Escape, Qt::ShiftModifier);
@@ -234,12 +189,6 @@ private slots:
         // Hidden: nothing is intercepted any more.
         shell.key(Qt::Key_Q, Qt::ControlModifier);
         QCOMPARE(shell.quits, 0);
-
-        shell.time.setNow(shell.time.now() + 1s);
-        QVERIFY(shell.openAndFocus());
-        shell.key(Qt::Key_W, Qt::ControlModifier);
-        QVERIFY(!shell.delegate->panelVisible());
-
         shell.time.setNow(shell.time.now() + 1s);
         QVERIFY(shell.openAndFocus());
         shell.key(Qt::Key_Q, Qt::ControlModifier);
@@ -251,7 +200,6 @@ private slots:
         QVERIFY(shell.openAndFocus());
         QTest::keyClicks(shell.editor(), "abc");
         shell.key(Qt::Key_A, Qt::ControlModifier);
-        QVERIFY(shell.editor()->textCursor().hasSelection());
         shell.key(Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(shell.editor()->toPlainText(), QString());
         // One undo step per Ctrl+Z: run twice, the cut and the typing would both be undone.
@@ -270,22 +218,15 @@ private slots:
         QTest::keyClicks(shell.editor(), "note");
         shell.delegate->showContextMenu();
         QVERIFY(!shell.delegate->panelVisible());
-        QVERIFY(readFile(shell.document()).contains("note"));
+        QVERIFY(shell.document().contains("note"));
 
         QMenu* menu = shell.delegate->contextMenu();
         QVERIFY(menu);
-        const QList<QAction*> items = menu->actions();
-        QCOMPARE(items.size(), 5);
-        QCOMPARE(items[0]->text(), QStringLiteral("Pindle"));
-        QVERIFY(!items[0]->isEnabled());
-        QVERIFY(items[1]->isSeparator() && items[3]->isSeparator());
-        QCOMPARE(items[2]->text(), QStringLiteral("Reveal Notes in Finder"));
-        QCOMPARE(items[4]->text(), QStringLiteral("Quit Pindle"));
-
+        QCOMPARE(describe(menu), (QStringList{"(Pindle)", "-", "Reveal Notes in Finder", "-", "Quit Pindle Ctrl+Q"}));
         // The document the store uses is elsewhere; the reveal shows the default location.
-        items[2]->trigger();
+        menu->actions()[2]->trigger();
         QCOMPARE(shell.revealed, QStringList{dataHome.path() + "/Pindle/notes.json"});
-        items[4]->trigger();
+        menu->actions()[4]->trigger();
         QCOMPARE(shell.quits, 1);
 
         // Dismissed, the menu is gone and the next toggle opens the panel again.

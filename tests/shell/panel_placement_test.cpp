@@ -5,81 +5,56 @@
 namespace pindle {
 namespace {
 
-const QSizeF kPanel(360, 520);
-
-// A 1920x1080 screen with a 28 px bar along the top.
-ScreenArea wideScreen() {
-    return {QRectF(0, 0, 1920, 1080), QRectF(0, 28, 1920, 1052)};
-}
-
-TEST(PanelPlacement, CentresBelowTheAnchorAndKeepsTheMarginsInOrder) {
-    // Middle of a wide screen: centred, top edge 6 below the icon.
+TEST(PanelPlacement, CentresBelowOrAboveTheAnchorAndClampsInOrder) {
+    // 1920 x 1080 with a 28 px bar along the top, or a 30 px tray along the bottom.
+    const ScreenArea topBar{{0, 0, 1920, 1080}, {0, 28, 1920, 1052}};
+    const ScreenArea bottomTray{{0, 0, 1920, 1080}, {0, 0, 1920, 1050}};
     const QRectF icon(940, 2, 24, 24);
-    const QPointF middle = panelOrigin(icon, kPanel, wideScreen());
-    EXPECT_DOUBLE_EQ(middle.x() + kPanel.width() / 2, icon.center().x());
-    EXPECT_DOUBLE_EQ(middle.y() - icon.bottom(), 6);
-
-    // Near the right edge: the right edge ends 8 inside the available area.
-    const QPointF right = panelOrigin(QRectF(1890, 2, 24, 24), kPanel, wideScreen());
-    EXPECT_DOUBLE_EQ(right.x() + kPanel.width(), 1920 - 8);
-    EXPECT_DOUBLE_EQ(right.y(), 32);
-
-    // Near the left edge of an area that starts further right (a dock on the left).
-    const ScreenArea docked{QRectF(0, 0, 1920, 1080), QRectF(64, 28, 1856, 1052)};
-    EXPECT_DOUBLE_EQ(panelOrigin(QRectF(70, 2, 24, 24), kPanel, docked).x(), 64 + 8);
-
-    // Narrower than the panel plus both margins: the left margin wins, the panel overflows right.
-    const ScreenArea narrow{QRectF(0, 0, 300, 1080), QRectF(0, 28, 300, 1052)};
-    EXPECT_DOUBLE_EQ(panelOrigin(QRectF(250, 2, 24, 24), kPanel, narrow).x(), 8);
-
-    // Too short: the bottom edge stays 8 above the area's bottom, even over the icon and past
-    // the top of the area.
-    const ScreenArea shortArea{QRectF(0, 0, 1920, 1080), QRectF(0, 28, 1920, 400)};
-    const QPointF squeezed = panelOrigin(icon, kPanel, shortArea);
-    EXPECT_DOUBLE_EQ(squeezed.y() + kPanel.height(), 428 - 8);
-    EXPECT_LT(squeezed.y(), icon.bottom());
-}
-
-TEST(PanelPlacement, KeepsFractionsAndUsesTheCandidateWithoutAScreen) {
-    const QPointF fractional = panelOrigin(QRectF(940.25, 2.5, 24, 24), kPanel, wideScreen());
-    EXPECT_DOUBLE_EQ(fractional.x(), 952.25 - 180);
-    EXPECT_DOUBLE_EQ(fractional.y(), 26.5 + 6);
-
-    // Far off any screen: nothing is clamped.
-    const QPointF unclamped = panelOrigin(QRectF(-500, -100, 20, 20), kPanel, std::nullopt);
-    EXPECT_DOUBLE_EQ(unclamped.x(), -490 - 180);
-    EXPECT_DOUBLE_EQ(unclamped.y(), -80 + 6);
-}
-
-TEST(PanelPlacement, OpensAboveAnAnchorInTheLowerHalf) {
-    // A tray along the bottom: 1920x1080 with a 30 px panel at the bottom.
-    const ScreenArea bottomTray{QRectF(0, 0, 1920, 1080), QRectF(0, 0, 1920, 1050)};
-    const QRectF icon(940, 1054, 22, 22);
-    const QPointF above = panelOrigin(icon, kPanel, bottomTray);
-    EXPECT_DOUBLE_EQ(above.x() + kPanel.width() / 2, icon.center().x());
-    // Bottom edge 6 above the icon would reach into the tray's strip; the margin keeps it 8
-    // inside the available area.
-    EXPECT_DOUBLE_EQ(above.y() + kPanel.height(), 1050 - 8);
-
-    // A pointer position (an empty anchor) well inside the screen's lower half.
-    const QRectF pointer(600, 900, 0, 0);
-    const QPointF atPointer = panelOrigin(pointer, kPanel, bottomTray);
-    EXPECT_DOUBLE_EQ(atPointer.y() + kPanel.height(), 900 - 6);
-
-    // Exactly on the middle line still opens below.
-    const ScreenArea tall{QRectF(0, 0, 1920, 2000), QRectF(0, 0, 1920, 1970)};
-    EXPECT_DOUBLE_EQ(panelOrigin(QRectF(600, 1000, 0, 0), kPanel, tall).y(), 1006);
-
-    // A screen too short for the panel above the anchor: the top edge stays 8 inside.
-    const ScreenArea shortScreen{QRectF(0, 0, 1024, 400), QRectF(0, 0, 1024, 370)};
-    const QPointF clipped = panelOrigin(QRectF(500, 374, 22, 22), kPanel, shortScreen);
-    EXPECT_DOUBLE_EQ(clipped.y(), 8);
-
-    // The lower half is judged against the anchor's own screen, here the second of two side by
-    // side, whose origin is not (0, 0).
-    const ScreenArea second{QRectF(1920, 200, 1280, 1400), QRectF(1920, 200, 1280, 1370)};
-    const QPointF onSecond = panelOrigin(QRectF(2500, 800, 0, 0), kPanel, second);
-    EXPECT_DOUBLE_EQ(onSecond.y(), 806);
+    struct Case {
+        const char* name;
+        QRectF anchor;
+        std::optional<ScreenArea> screen;
+        QPointF origin;
+    };
+    const Case cases[] = {
+        {"centred, 6 below the icon", icon, topBar, {952 - 180, 26 + 6}},
+        {"right edge 8 inside", {1890, 2, 24, 24}, topBar, {1920 - 8 - 360, 32}},
+        {"left edge 8 inside a docked area",
+         {70, 2, 24, 24},
+         ScreenArea{{0, 0, 1920, 1080}, {64, 28, 1856, 1052}},
+         {64 + 8, 32}},
+        {"too narrow: the left margin wins",
+         {250, 2, 24, 24},
+         ScreenArea{{0, 0, 300, 1080}, {0, 28, 300, 1052}},
+         {8, 32}},
+        {"too short: the bottom stays 8 inside, over the icon",
+         icon,
+         ScreenArea{{0, 0, 1920, 1080}, {0, 28, 1920, 400}},
+         {772, 428 - 8 - 520}},
+        {"fractions kept", {940.25, 2.5, 24, 24}, topBar, {952.25 - 180, 26.5 + 6}},
+        {"no screen: unclamped", {-500, -100, 20, 20}, std::nullopt, {-490 - 180, -80 + 6}},
+        // In the lower half of its screen the panel opens above the anchor.
+        {"above a bottom tray icon, 8 inside", {940, 1054, 22, 22}, bottomTray, {951 - 180, 1050 - 8 - 520}},
+        {"above a pointer", {600, 900, 0, 0}, bottomTray, {420, 900 - 6 - 520}},
+        {"on the middle line: below",
+         {600, 1000, 0, 0},
+         ScreenArea{{0, 0, 1920, 2000}, {0, 0, 1920, 1970}},
+         {420, 1006}},
+        {"above on a short screen: the top stays 8 inside",
+         {500, 374, 22, 22},
+         ScreenArea{{0, 0, 1024, 400}, {0, 0, 1024, 370}},
+         {511 - 180, 8}},
+        {"halves of the anchor's own screen",
+         {2500, 800, 0, 0},
+         ScreenArea{{1920, 200, 1280, 1400}, {1920, 200, 1280, 1370}},
+         {2320, 806}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QPointF origin = panelOrigin(c.anchor, QSizeF(360, 520), c.screen);
+        EXPECT_DOUBLE_EQ(origin.x(), c.origin.x());
+        EXPECT_DOUBLE_EQ(origin.y(), c.origin.y());
+    }
 }
 
 } // namespace
