@@ -80,18 +80,4 @@ KeyDecision decideKeyCommand(const KeyInput& input, bool confirmingDelete) {
     return {};
 }
 
-bool isEditingCommand(KeyCommand command) {
-    switch (command) {
-    case KeyCommand::copy:
-    case KeyCommand::paste:
-    case KeyCommand::cut:
-    case KeyCommand::selectAll:
-    case KeyCommand::undo:
-    case KeyCommand::redo:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace pindle

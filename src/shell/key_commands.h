@@ -49,7 +49,4 @@ struct KeyDecision {
 // selects no note.
 KeyDecision decideKeyCommand(const KeyInput& input, bool confirmingDelete);
 
-// Editing commands are swallowed only when the focused widget performed them; the others always.
-bool isEditingCommand(KeyCommand command);
-
 } // namespace pindle
