@@ -1,6 +1,7 @@
 #include "hot_key_service.h"
 
 #include "portal_hot_key_service.h"
+#include "wayland_session.h"
 #include "x11_hot_key_service.h"
 
 #include <QDBusConnection>
@@ -22,8 +23,7 @@ public:
 std::unique_ptr<HotKeyService> createHotKeyService() {
     // On a Wayland session Pindle talks to XWayland, whose grabs only see keys typed into X11
     // windows: the portal is the real thing there when the desktop has it.
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        PortalHotKeyService::available(QDBusConnection::sessionBus())) {
+    if (isWaylandSession() && PortalHotKeyService::available(QDBusConnection::sessionBus())) {
         return std::make_unique<PortalHotKeyService>(QDBusConnection::sessionBus());
     }
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {

@@ -9,6 +9,7 @@
 #include "platform/desktop_integration.h"
 #include "platform/file_manager.h"
 #include "platform/session_end.h"
+#include "platform/tray_host_watcher.h"
 #include "platform/tray_icon.h"
 #include "toggle_rule.h"
 
@@ -28,7 +29,10 @@ namespace pindle {
 namespace {
 
 const QString kShowPanelArgument = QStringLiteral("--show-panel");
-constexpr int kDockPollMs = 50;
+// The tray usually takes the icon in within a few milliseconds of the request; every tick of this
+// wait is time the panel of "--show-panel" is not on screen yet. It runs only at start, at most
+// kDockWaitMs.
+constexpr int kDockPollMs = 5;
 constexpr int kDockWaitMs = 2000;
 
 // Code reached from the platform's callbacks must run on the GUI thread; anything else is a
@@ -73,7 +77,7 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching() {
     assertMainThread();
     buildMainMenu();
-    createStatusItem();
+    watchForTray();
     createPanel();
     registerHotKey();
     if (m_arguments.mid(1).contains(kShowPanelArgument)) {
@@ -83,7 +87,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::openPanelOnceDocked() {
     // Right after start the tray has not taken the icon in yet; give it a moment, so the panel
-    // opens under the icon rather than at the fallback place.
+    // opens under the icon rather than at the fallback place. Qt is asked about the tray only
+    // once the icon exists: asked earlier, it would settle on "no StatusNotifierItem host" for good.
     if (!m_statusItem || !QSystemTrayIcon::isSystemTrayAvailable() || trayIconGeometry()) {
         openPanel();
         return;
@@ -132,12 +137,25 @@ void AppDelegate::buildMainMenu() {
     }
 }
 
-void AppDelegate::createStatusItem() {
+void AppDelegate::watchForTray() {
     if (!m_services.useTray) {
         return;
     }
-    // Created even when no tray is there yet: Qt shows the icon once a tray appears.
-    m_statusItem = new QSystemTrayIcon(trayIcon(false));
+    // Qt chooses between a StatusNotifierItem and an XEmbed icon once, when the icon is made, and
+    // keeps to it: made before the desktop's tray runs (autostart order at login), it would never
+    // show in a StatusNotifierItem host. So it is made when a tray is there, at once when one is.
+    m_trayWatcher = createTrayHostWatcher();
+    connect(m_trayWatcher.get(), &TrayHostWatcher::trayAppeared, this, &AppDelegate::createStatusItem);
+    m_trayWatcher->start();
+}
+
+void AppDelegate::createStatusItem() {
+    if (m_statusItem) {
+        return;
+    }
+    // Qt keeps showing this icon from here on: an XEmbed icon docks again in a tray that
+    // restarts, a StatusNotifierItem registers again with a watcher that does.
+    m_statusItem = new QSystemTrayIcon(trayIcon(m_highlighted));
     m_statusItem->setToolTip(QStringLiteral("Pindle"));
     connect(m_statusItem, &QSystemTrayIcon::activated, this, &AppDelegate::statusItemActivated);
     m_statusItem->show();

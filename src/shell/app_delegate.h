@@ -32,6 +32,7 @@ class PanelWindow;
 class Scheduler;
 class SessionEnd;
 class Store;
+class TrayHostWatcher;
 
 // What the shell is built from. References must outlive the delegate. Empty factories mean
 // the real thing for the session (the X11 hot keys and window hints on X11, none elsewhere).
@@ -55,7 +56,7 @@ struct ShellServices {
     std::function<void(const QString& path)> revealFile;
     // Ends the application through the event loop (QCoreApplication::quit by default).
     std::function<void()> quit;
-    // Whether to put an icon in the system tray (when the desktop has one).
+    // Whether to put an icon in the system tray (once the desktop has one).
     bool useTray = true;
 };
 
@@ -75,7 +76,9 @@ public:
     Store& store() { return *m_store; }
 
     // Once the event loop runs: the menus, the tray icon, the panel, the hot key and, with
-    // "--show-panel" among the arguments, the panel opened; in that order.
+    // "--show-panel" among the arguments, the panel opened; in that order. The tray icon is made
+    // only once the desktop has a tray (see TrayHostWatcher), which may be later; until then the
+    // hot key, "--show-panel" and later launches open the panel at the fallback place.
     void applicationDidFinishLaunching();
     // Every orderly end of the application: writes the notes now.
     void applicationWillTerminate();
@@ -112,6 +115,7 @@ public:
 
     PanelWindow* panel() const { return m_panel; }
     QMenuBar* menuBar() const { return m_menuBar; }
+    // None until the desktop has a tray.
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
     QMenu* contextMenu() const { return m_contextMenu; }
     HotKey* hotKey() const { return m_hotKey.get(); }
@@ -122,6 +126,7 @@ public:
 
 private:
     void buildMainMenu();
+    void watchForTray();
     void createStatusItem();
     void createPanel();
     void registerHotKey();
@@ -140,6 +145,7 @@ private:
     std::unique_ptr<DesktopIntegration> m_desktop;
     std::unique_ptr<HotKeyService> m_hotKeyService;
     std::unique_ptr<HotKeyRegistry> m_hotKeyRegistry;
+    std::unique_ptr<TrayHostWatcher> m_trayWatcher;
 
     QMenuBar* m_menuBar = nullptr;
     QSystemTrayIcon* m_statusItem = nullptr;

@@ -9,6 +9,7 @@
 #include "platform/qt_scheduler.h"
 #include "platform/quit_signals.h"
 #include "platform/single_instance.h"
+#include "platform/wayland_session.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -21,7 +22,7 @@ namespace {
 // Placing the panel under the tray icon needs global coordinates, which Wayland does not give
 // to clients: on a Wayland session Pindle runs through XWayland unless told otherwise.
 void preferX11() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && pindle::isWaylandSession() &&
         !qEnvironmentVariableIsEmpty("DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
@@ -33,6 +34,8 @@ int main(int argc, char* argv[]) {
     preferX11();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pindle"));
+    // Desktops match windows and tray items to the installed pindle.desktop by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("pindle"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     pindle::SingleInstance instance;

@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """End-to-end tests of `pindle` with the desktop services around it: a tray that starts after
-Pindle, a StatusNotifierItem host, the desktop portal's global shortcuts on a Wayland session
-(and the X11 fallback without them), and the portal's light or dark preference. Each test runs
-on its own virtual X11 desktop with a private D-Bus session bus and stand-in services
-(fake_desktop_services.py).
+Pindle, a StatusNotifierItem host (there first, or coming later), the desktop portal's global
+shortcuts on a Wayland session (and the X11 fallback without them), and the portal's light or dark
+preference. Each test runs on its own virtual X11 desktop with a private D-Bus session bus and
+stand-in services (fake_desktop_services.py).
 
     desktop_e2e.py PINDLE_BINARY [TestName ...]
 """
@@ -30,6 +30,8 @@ WATCHER = "org.kde.StatusNotifierWatcher"
 ITEM = "org.kde.StatusNotifierItem"
 # A Wayland display that is named but not there: Pindle must still come up, through XWayland.
 WAYLAND_SESSION = {"WAYLAND_DISPLAY": "wayland-pindle-test", "XDG_SESSION_TYPE": "wayland"}
+# Only the login manager's word for it, as autostart may see before the compositor's variables.
+WAYLAND_SESSION_TYPE = {"XDG_SESSION_TYPE": "wayland"}
 
 
 class DesktopServicesTest(unittest.TestCase):
@@ -127,6 +129,33 @@ class StatusNotifierTest(DesktopServicesTest):
             return None
         wait_for(menu, what="the context menu")
 
+    def toggles(self, item):
+        """Activate on `item` opens the panel and a second one closes it."""
+        d = self.desktop
+        item.Activate(dbus.Int32(1200), dbus.Int32(10), dbus_interface=ITEM)
+        wait_for(d.panel_active, what="Activate to open the panel")
+        time.sleep(0.3)  # past the reopen suppression
+        item.Activate(dbus.Int32(1200), dbus.Int32(10), dbus_interface=ITEM)
+        wait_for(lambda: not d.panel_shown(), what="a second Activate to close the panel")
+
+    def test_the_item_registers_with_a_host_that_starts_after_pindle(self):
+        d = self.desktop
+        # The login order where the desktop's panel comes up last: first no watcher at all...
+        d.start_pindle(wait_for_tray_icon=False)
+        self.assertTrue(holds_for(lambda: d.pindle.poll() is None, 0.5), "Pindle ended without a tray")
+        d.start_fake_services("--watcher")
+        self.toggles(self.item())
+        self.assertIsNone(d.tray_icon())
+
+    def test_the_item_registers_once_the_watcher_has_a_host(self):
+        d = self.desktop
+        # ...then a watcher that runs before the host that shows the items registers with it.
+        d.start_fake_services("--watcher", "--no-host")
+        d.start_pindle(wait_for_tray_icon=False)
+        self.assertTrue(holds_for(lambda: d.pindle.poll() is None, 0.5), "Pindle ended without a tray")
+        self.control(WATCHER).SetHost(True)
+        self.toggles(self.item())
+
     def test_the_item_comes_back_when_the_host_restarts(self):
         d = self.desktop
         watcher = d.start_fake_services("--watcher")
@@ -139,17 +168,17 @@ class StatusNotifierTest(DesktopServicesTest):
 
 
 class WaylandHotKeyTest(DesktopServicesTest):
-    def start_on_wayland(self, *services):
+    def start_on_wayland(self, *services, session=WAYLAND_SESSION):
         d = self.desktop
         if services:
             d.start_fake_services(*services)
-        d.env.update(WAYLAND_SESSION)
+        d.env.update(session)
         d.start_pindle(wait_for_tray_icon=False)
         d.open_other_window()
 
     def test_the_portal_binds_ctrl_shift_y_and_its_presses_toggle_the_panel(self):
         d = self.desktop
-        self.start_on_wayland("--shortcuts", "--settings")
+        self.start_on_wayland("--shortcuts", "--settings", session=WAYLAND_SESSION_TYPE)
         portal = self.control(PORTAL)
 
         def bound():
