@@ -186,6 +186,15 @@ FileStatus failure(int error) {
     return {FileStatus::Kind::failed, error};
 }
 
+// ".notes.json.tmp-": what the temporary files of a save, and only they, start with. Built by
+// appending, which also keeps GCC 12's -Wrestrict false positive on `"." + s` at -O3 quiet.
+std::string temporaryPrefix(const std::string& target) {
+    std::string prefix(".");
+    prefix += nameOf(target);
+    prefix += ".tmp-";
+    return prefix;
+}
+
 // Retries a call interrupted by a signal. Used for every call but close(), which on Linux has
 // released the descriptor even when interrupted and must not be repeated.
 template <typename Call> auto retryOnInterrupt(Call call) {
@@ -343,7 +352,7 @@ std::string NotesFile::resolveTarget() {
 
 void NotesFile::removeStaleTemporaryFiles() {
     const std::string target = resolveTarget();
-    const std::string prefix = "." + nameOf(target) + ".tmp-";
+    const std::string prefix = temporaryPrefix(target);
     std::vector<std::string> names;
     if (retryOnInterrupt([&] { return m_fs.listFolder(folderOf(target), names); }) != 0) {
         return;
@@ -410,7 +419,7 @@ FileStatus NotesFile::read(std::string& bytes) {
 FileStatus NotesFile::replace(std::string_view bytes) {
     const std::string target = resolveTarget();
     const std::string folder = folderOf(target);
-    const std::string stem = folder + "/." + nameOf(target) + ".tmp-";
+    const std::string stem = folder + "/" + temporaryPrefix(target);
 
     std::string temporary;
     int fd = -1;
