@@ -26,7 +26,9 @@ constexpr int kInputGraceMs = 50;
 // Waits until the display server has handed over every event it queued for us before now: a
 // key typed just before the signal is then among the events the loop still dispatches.
 void syncWithDisplayServer() {
-    const auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    // qobject_cast, not qGuiApp: the application may be a plain QCoreApplication.
+    auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    const auto* x11 = gui != nullptr ? gui->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
     if (connection != nullptr) {
         std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
