@@ -68,8 +68,9 @@ check-format: deps
 format: deps
 	clang-format -i $(SOURCES)
 
+# Every benchmark suite, printed as one table (scripts/bench says what is measured and how).
 bench: build
-	scripts/bench
+	scripts/bench $(BUILD_DIR)
 
 # The long abuse runs: 500 kills while typing, every ending 50 times, 100 double launches.
 stress: build

@@ -1,0 +1,500 @@
+#!/usr/bin/python3
+"""App-level benchmarks of the real `pindle` on a private virtual X11 desktop (Xvfb, openbox,
+trayer): cold start, resident memory, opening the panel with the hot key, idle wake-ups, and (with
+--panel-bench) the keystroke suite of bench/panel_bench on the same desktop.
+
+    app_bench.py PINDLE [--panel-bench PANEL_BENCH] [--runs N] [--idle-seconds S] [--json FILE]
+
+Every figure is a list of samples; bench/bench_table.py turns them into the report. Nothing here
+asserts a time: the machine may be busy, and the numbers are for reading, with their spread.
+
+How each figure is taken:
+- cold start: from just before the fork and exec of `pindle --show-panel` to the panel's window
+  mapped on screen (the window manager's frame around it mapped), for a fresh data folder and for
+  a document holding one 1 MB note, run for run in turn; resident memory (VmRSS, and PSS) 2 s
+  after the panel was mapped.
+- panel open: from the hot key press (sent with XTest, as xdotool does, but without starting a
+  process in between) to the panel mapped and the window manager's active window; the first open
+  after start (the panel exists, never shown) and later ones.
+- idle: wake-ups per second of all the process's threads (voluntary and involuntary context
+  switches in /proc/PID/task/*/status), one sample per second, with the panel hidden and with it
+  shown and left alone.
+"""
+
+import argparse
+import ctypes
+import json
+import os
+import random
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+from desktop import Desktop, wait_for  # noqa: E402
+
+# --- Xlib through ctypes ----------------------------------------------------------------------------
+
+CREATE_NOTIFY, MAP_NOTIFY, UNMAP_NOTIFY, REPARENT_NOTIFY, PROPERTY_NOTIFY = 16, 19, 18, 21, 28
+SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
+PROPERTY_CHANGE_MASK = 1 << 22
+XA_WINDOW = 33
+
+
+class _Any(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong)]
+
+
+class _Map(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("event", ctypes.c_ulong), ("window", ctypes.c_ulong),
+                ("override_redirect", ctypes.c_int)]
+
+
+class _Reparent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("event", ctypes.c_ulong), ("window", ctypes.c_ulong),
+                ("parent", ctypes.c_ulong), ("x", ctypes.c_int), ("y", ctypes.c_int),
+                ("override_redirect", ctypes.c_int)]
+
+
+class _Property(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("atom", ctypes.c_ulong),
+                ("time", ctypes.c_ulong), ("state", ctypes.c_int)]
+
+
+class _Event(ctypes.Union):
+    _fields_ = [("type", ctypes.c_int), ("xany", _Any), ("xmap", _Map), ("xreparent", _Reparent),
+                ("xproperty", _Property), ("pad", ctypes.c_long * 24)]
+
+
+def _xlib():
+    x = ctypes.CDLL("libX11.so.6")
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x.XDefaultRootWindow.restype = ctypes.c_ulong
+    x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+    x.XInternAtom.restype = ctypes.c_ulong
+    x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x.XPending.argtypes = [ctypes.c_void_p]
+    x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.POINTER(_Event)]
+    x.XConnectionNumber.argtypes = [ctypes.c_void_p]
+    x.XFlush.argtypes = [ctypes.c_void_p]
+    x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x.XFree.argtypes = [ctypes.c_void_p]
+    x.XKeysymToKeycode.restype = ctypes.c_ubyte
+    x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x.XGetWindowProperty.argtypes = [
+        ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long, ctypes.c_long, ctypes.c_int, ctypes.c_ulong,
+        ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong),
+        ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_void_p)]
+    return x
+
+
+class WindowWatch:
+    """Records, with the monotonic time of arrival, what happens to top-level windows: reparenting
+    (a window manager taking a window into its frame), mapping, unmapping, and every change of the
+    window manager's active window. Runs on a thread of its own with a connection of its own."""
+
+    def __init__(self, display):
+        self.x = _xlib()
+        self.display = self.x.XOpenDisplay(display.encode())
+        if not self.display:
+            raise RuntimeError("cannot open the display " + display)
+        self.root = self.x.XDefaultRootWindow(self.display)
+        self.active_atom = self.x.XInternAtom(self.display, b"_NET_ACTIVE_WINDOW", 0)
+        self.x.XSelectInput(self.display, self.root, SUBSTRUCTURE_NOTIFY_MASK | PROPERTY_CHANGE_MASK)
+        self.x.XSync(self.display, 0)
+        self.events = []
+        self.lock = threading.Lock()
+        self.stopping = False
+        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread.start()
+
+    def _active_window(self):
+        kind, fmt = ctypes.c_ulong(), ctypes.c_int()
+        count, after, data = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_void_p()
+        status = self.x.XGetWindowProperty(self.display, self.root, self.active_atom, 0, 1, 0, XA_WINDOW,
+                                           ctypes.byref(kind), ctypes.byref(fmt), ctypes.byref(count),
+                                           ctypes.byref(after), ctypes.byref(data))
+        window = 0
+        if status == 0 and data.value:
+            if count.value >= 1:
+                window = ctypes.cast(data, ctypes.POINTER(ctypes.c_ulong))[0]
+            self.x.XFree(data)
+        return window
+
+    def _run(self):
+        fd = self.x.XConnectionNumber(self.display)
+        event = _Event()
+        while not self.stopping:
+            if not self.x.XPending(self.display):
+                select.select([fd], [], [], 0.05)
+                continue
+            self.x.XNextEvent(self.display, ctypes.byref(event))
+            now = time.monotonic_ns()
+            record = None
+            if event.type == MAP_NOTIFY:
+                record = ("map", event.xmap.window, 0)
+            elif event.type == UNMAP_NOTIFY:
+                record = ("unmap", event.xmap.window, 0)
+            elif event.type == REPARENT_NOTIFY:
+                record = ("reparent", event.xreparent.window, event.xreparent.parent)
+            elif event.type == PROPERTY_NOTIFY and event.xproperty.atom == self.active_atom:
+                record = ("active", self._active_window(), 0)
+            if record:
+                with self.lock:
+                    self.events.append((now, *record))
+
+    def mark(self):
+        """The index from which later queries look."""
+        with self.lock:
+            return len(self.events)
+
+    def shown(self, window, since):
+        """When `window` was mapped on screen after event `since`: its frame's map after the
+        window manager took it in, or its own map when no frame holds it. None when not yet."""
+        window = int(window)
+        frame = None
+        with self.lock:
+            events = self.events[since:]
+        for t, kind, w, parent in events:
+            if kind == "reparent" and w == window:
+                frame = parent if parent != self.root else None
+            elif kind == "map" and (w == frame or (frame is None and w == window)):
+                return t
+        return None
+
+    def activated(self, window, since):
+        window = int(window)
+        with self.lock:
+            events = self.events[since:]
+        for t, kind, w, _ in events:
+            if kind == "active" and w == window:
+                return t
+        return None
+
+    def close(self):
+        self.stopping = True
+        self.thread.join()
+        self.x.XCloseDisplay(self.display)
+
+
+class Keyboard:
+    """Key presses through the XTest extension, which is how xdotool types."""
+
+    def __init__(self, display):
+        self.x = _xlib()
+        self.xtst = ctypes.CDLL("libXtst.so.6")
+        self.xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        self.display = self.x.XOpenDisplay(display.encode())
+        if not self.display:
+            raise RuntimeError("cannot open the display " + display)
+
+    def _code(self, keysym):
+        return self.x.XKeysymToKeycode(self.display, keysym)
+
+    def chord(self, modifiers, key):
+        """Holds `modifiers` (keysyms), presses and releases `key`, lets go; returns the monotonic
+        time right before the key's press went out."""
+        for m in modifiers:
+            self.xtst.XTestFakeKeyEvent(self.display, self._code(m), 1, 0)
+        self.x.XSync(self.display, 0)
+        started = time.monotonic_ns()
+        self.xtst.XTestFakeKeyEvent(self.display, self._code(key), 1, 0)
+        self.x.XFlush(self.display)
+        self.xtst.XTestFakeKeyEvent(self.display, self._code(key), 0, 0)
+        for m in reversed(modifiers):
+            self.xtst.XTestFakeKeyEvent(self.display, self._code(m), 0, 0)
+        self.x.XSync(self.display, 0)
+        return started
+
+    def close(self):
+        self.x.XCloseDisplay(self.display)
+
+
+CONTROL_L, SHIFT_L, KEY_Y, ESCAPE = 0xFFE3, 0xFFE1, 0x79, 0xFF1B
+
+# --- The desktop and the runs -------------------------------------------------------------------
+
+
+class BenchDesktop(Desktop):
+    """The end-to-end tests' desktop; PINDLE_BENCH_DISPLAY=N puts Xvfb on display :N (or the next
+    free one) instead of letting it choose."""
+
+    def _start_x(self):
+        first = os.environ.get("PINDLE_BENCH_DISPLAY")
+        if not first:
+            return super()._start_x()
+        for number in range(int(first), int(first) + 10):
+            if os.path.exists(f"/tmp/.X{number}-lock"):
+                continue
+            xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", f"{self.WIDTH}x{self.HEIGHT}x24",
+                                     "-nolisten", "tcp", "-noreset"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{number}") or xvfb.poll() is not None,
+                        timeout=10) and xvfb.poll() is None:
+                self.xvfb = xvfb
+                self.display = f":{number}"
+                return
+        raise RuntimeError("no free display from :" + first)
+
+    def close(self, keep=False):
+        # Asked to end, rather than killed, the X server removes its lock file.
+        for process in reversed(self.children):
+            self.stop(process, timeout=2)
+        self.stop(self.xvfb, timeout=5)
+        super().close(keep)
+
+
+def make_text(size, lines=True):
+    """Prose of about `size` bytes, a dozen words a line (or one line), one word in ten not ASCII."""
+    ascii_words = ["note", "the", "groceries", "meeting", "tomorrow", "call", "remember", "and", "ideas", "draft"]
+    other = ["caf\u00e9", "\u65e5\u672c\u8a9e", "na\u0308ive", "\U0001f44d\U0001f3fd", "\u00fcber"]
+    rng = random.Random(42)
+    parts, total, word = [], 0, 0
+    while total < size:
+        w = rng.choice(other) if rng.random() < 0.1 else rng.choice(ascii_words)
+        word += 1
+        w += "\n" if lines and word % 12 == 0 else " "
+        parts.append(w)
+        total += len(w.encode())
+    return "".join(parts)
+
+
+class Runner:
+    def __init__(self, desktop, pindle):
+        self.desktop = desktop
+        self.pindle = pindle
+        self.watch = WindowWatch(desktop.display)
+        self.keyboard = Keyboard(desktop.display)
+        self.process = None
+        self.folder = None
+
+    def close(self):
+        self.stop()
+        self.keyboard.close()
+        self.watch.close()
+
+    def _fresh_env(self, document_text=None):
+        self.folder = tempfile.mkdtemp(prefix="run-", dir=self.desktop.root)
+        env = dict(self.desktop.env)
+        env.update(XDG_DATA_HOME=os.path.join(self.folder, "data"),
+                   XDG_RUNTIME_DIR=os.path.join(self.folder, "runtime"),
+                   XDG_CONFIG_HOME=os.path.join(self.folder, "config"))
+        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
+        if document_text is not None:
+            os.makedirs(os.path.join(env["XDG_DATA_HOME"], "Pindle"))
+            note = {"color": "#f2545b", "createdAt": 1_700_000_000_000, "id": "8c1f6a2e-0d7b-4c55-9a43-3f1e2b6d7a90",
+                    "text": document_text, "updatedAt": 1_700_000_000_000}
+            with open(os.path.join(env["XDG_DATA_HOME"], "Pindle", "notes.json"), "w", encoding="utf-8") as f:
+                json.dump({"activeId": note["id"], "notes": [note]}, f, indent=2, sort_keys=True)
+        return env
+
+    def start(self, *arguments, document_text=None):
+        """Starts pindle with fresh folders; returns the monotonic time right before the fork."""
+        env = self._fresh_env(document_text)
+        log = open(os.path.join(self.folder, "pindle.log"), "ab")
+        started = time.monotonic_ns()
+        self.process = subprocess.Popen([self.pindle, *arguments], env=env, stdout=log, stderr=log)
+        log.close()
+        self.runtime = env["XDG_RUNTIME_DIR"]
+        return started
+
+    def wait_ready(self):
+        socket = os.path.join(self.runtime, "pindle", "instance.socket")
+        wait_for(lambda: os.path.exists(socket), timeout=10, what="Pindle to start")
+        if self.desktop.tray:
+            wait_for(self.desktop.tray_icon, timeout=10, what="the tray icon")
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.process = None
+        if self.folder:
+            shutil.rmtree(self.folder, ignore_errors=True)
+            self.folder = None
+
+    def panel_window(self):
+        return wait_for(self.desktop.panel, timeout=10, what="the panel window")
+
+    def wait_shown(self, since, focused):
+        window = self.panel_window()
+
+        def done():
+            shown = self.watch.shown(window, since)
+            if shown is None:
+                return None
+            if not focused:
+                return shown
+            active = self.watch.activated(window, since)
+            return max(shown, active) if active is not None else None
+        return wait_for(done, timeout=10, interval=0.01, what="the panel to be shown")
+
+    def memory(self):
+        """(VmRSS, Pss) of the running pindle in MiB."""
+        pid = self.process.pid
+        with open(f"/proc/{pid}/status") as f:
+            rss = next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
+        with open(f"/proc/{pid}/smaps_rollup") as f:
+            pss = next(int(line.split()[1]) for line in f if line.startswith("Pss:"))
+        return rss / 1024, pss / 1024
+
+    def context_switches(self):
+        """Context switches so far, per thread id."""
+        counts = {}
+        task = f"/proc/{self.process.pid}/task"
+        for tid in os.listdir(task):
+            try:
+                with open(os.path.join(task, tid, "status")) as f:
+                    total = 0
+                    for line in f:
+                        if line.startswith(("voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:")):
+                            total += int(line.split()[1])
+                counts[tid] = total
+            except FileNotFoundError:
+                pass  # the thread ended meanwhile
+        return counts
+
+    def wake_ups(self, seconds):
+        """Wake-ups in each of `seconds` one-second windows."""
+        samples = []
+        before = self.context_switches()
+        next_tick = time.monotonic() + 1
+        for _ in range(seconds):
+            time.sleep(max(0.0, next_tick - time.monotonic()))
+            next_tick += 1
+            now = self.context_switches()
+            samples.append(sum(max(0, count - before.get(tid, 0)) for tid, count in now.items()))
+            before = now
+        return samples
+
+    def press_hot_key(self):
+        return self.keyboard.chord([CONTROL_L, SHIFT_L], KEY_Y)
+
+    def close_panel(self):
+        self.keyboard.chord([], ESCAPE)
+        wait_for(lambda: not self.desktop.panel_shown(), timeout=5, what="the panel to close")
+
+
+def ms(nanoseconds):
+    return nanoseconds / 1e6
+
+
+def cold_start(runner, runs, results):
+    megabyte = make_text(1 << 20)
+    kinds = [("fresh data folder", None), ("1 MB note", megabyte)]
+    # One run of each unrecorded first, so the binary and its libraries are in the page cache.
+    for i in range(runs + 1):
+        for name, text in kinds:
+            mark = runner.watch.mark()
+            started = runner.start("--show-panel", document_text=text)
+            shown = runner.wait_shown(mark, focused=False)
+            time.sleep(2)
+            rss, pss = runner.memory()
+            runner.stop()
+            if i == 0:
+                continue
+            results.setdefault(f"cold start, {name}", []).append(ms(shown - started))
+            results.setdefault(f"resident memory, {name}", []).append(rss)
+            results.setdefault(f"proportional memory (PSS), {name}", []).append(pss)
+            print(f"  cold start, {name}: {ms(shown - started):.1f} ms, RSS {rss:.1f} MiB", file=sys.stderr)
+
+
+def panel_open(runner, runs, reopens, results):
+    for _ in range(runs):
+        runner.start()
+        runner.wait_ready()
+        time.sleep(0.5)
+        for i in range(reopens + 1):
+            mark = runner.watch.mark()
+            pressed = runner.press_hot_key()
+            shown = runner.wait_shown(mark, focused=True)
+            name = "panel open, first after start" if i == 0 else "panel open, again"
+            results.setdefault(name, []).append(ms(shown - pressed))
+            time.sleep(0.2)
+            runner.close_panel()
+            time.sleep(0.4)  # past the reopen suppression
+        runner.stop()
+
+
+def idle(runner, seconds, results):
+    runner.start("--show-panel")
+    runner.wait_ready()
+    window = runner.panel_window()
+    wait_for(lambda: runner.watch.shown(window, 0), timeout=10, what="the panel")
+    runner.close_panel()
+    time.sleep(2)
+    results["idle wake-ups/s, panel hidden"] = runner.wake_ups(seconds)
+    mark = runner.watch.mark()
+    runner.press_hot_key()
+    runner.wait_shown(mark, focused=True)
+    time.sleep(2)
+    results["idle wake-ups/s, panel shown"] = runner.wake_ups(seconds)
+    runner.stop()
+
+
+def panel_bench(desktop, binary, results):
+    out = os.path.join(desktop.root, "panel-bench.json")
+    env = dict(desktop.env, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=desktop.runtime)
+    subprocess.run([binary, "--json", out], env=env, check=True, timeout=900, stdout=sys.stderr)
+    with open(out) as f:
+        data = json.load(f)
+    for case in data["cases"]:
+        results[f"keystroke to repaint, {case['name']}"] = case["total"]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("pindle")
+    parser.add_argument("--panel-bench", help="bench/panel_bench, run on the same desktop first")
+    parser.add_argument("--runs", type=int, default=10, help="cold starts of each kind, and starts for the hot key")
+    parser.add_argument("--reopens", type=int, default=5, help="hot key opens after the first, per start")
+    parser.add_argument("--idle-seconds", type=int, default=30)
+    parser.add_argument("--json", help="where to write the samples")
+    args = parser.parse_args()
+
+    results = {}
+    desktop = BenchDesktop(os.path.abspath(args.pindle), tray="right")
+    try:
+        if args.panel_bench:
+            print("== keystroke (panel_bench)", file=sys.stderr)
+            panel_bench(desktop, args.panel_bench, results)
+        runner = Runner(desktop, os.path.abspath(args.pindle))
+        try:
+            print("== cold start and memory", file=sys.stderr)
+            cold_start(runner, args.runs, results)
+            print("== panel open", file=sys.stderr)
+            panel_open(runner, args.runs, args.reopens, results)
+            print(f"== idle, {args.idle_seconds} s hidden and {args.idle_seconds} s shown", file=sys.stderr)
+            idle(runner, args.idle_seconds, results)
+        finally:
+            runner.close()
+    finally:
+        desktop.close()
+    output = json.dumps({"load": os.getloadavg(), "samples": results}, indent=1)
+    if args.json:
+        with open(args.json, "w") as f:
+            f.write(output)
+    else:
+        print(output)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
