@@ -3,6 +3,7 @@
 #include <utf8proc.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -50,13 +51,13 @@ bool isAscii(unsigned char c) {
     return c < 0x80;
 }
 
-// Walks extended grapheme clusters. Plain ASCII goes to `onAscii(index)` one byte at a time
-// without asking utf8proc: between two ASCII characters the only joined pair is CR LF, so
-// `onAscii` sees the LF of a CR LF as a byte that continues the CR. Everything else (and an
-// ASCII character that a following mark may extend) goes to `onGrapheme(begin, end)`. Either
-// callback returns false to stop the walk.
-template <typename OnAscii, typename OnGrapheme>
-void walkGraphemes(std::string_view s, OnAscii onAscii, OnGrapheme onGrapheme) {
+// Walks extended grapheme clusters. Runs of plain ASCII go to `onAsciiRun(begin, end)` without
+// asking utf8proc: between two ASCII characters the only joined pair is CR LF, so the run's
+// reader treats the LF of a CR LF as a byte that continues the CR. Everything else (and an ASCII
+// character that a following mark may extend) goes to `onGrapheme(begin, end)`. Either callback
+// returns false to stop the walk.
+template <typename OnAsciiRun, typename OnGrapheme>
+void walkGraphemes(std::string_view s, OnAsciiRun onAsciiRun, OnGrapheme onGrapheme) {
     const std::size_t size = s.size();
     std::size_t pos = 0;
     utf8proc_int32_t state = 0;
@@ -82,10 +83,8 @@ void walkGraphemes(std::string_view s, OnAscii onAscii, OnGrapheme onGrapheme) {
             }
         }
         if (run > pos) {
-            for (std::size_t k = pos; k < run; ++k) {
-                if (!onAscii(k)) {
-                    return;
-                }
+            if (!onAsciiRun(pos, run)) {
+                return;
             }
             pos = run;
             state = 0;
@@ -148,6 +147,59 @@ bool isBlankSpace(char32_t cp) {
 // White_Space among ASCII: tab to carriage return, and space.
 constexpr bool isAsciiWhiteSpace(unsigned char c) {
     return c == ' ' || (c >= 0x09 && c <= 0x0D);
+}
+
+// Eight ASCII bytes at a time, as the lanes of a 64-bit word: each helper leaves the top bit of a
+// lane set where the byte has the property and clears every other bit. Bytes below 0x80 never
+// carry into the next lane, so the lanes stay independent.
+constexpr std::uint64_t kLanes = 0x0101010101010101ULL;
+constexpr std::uint64_t kTopBits = 0x8080808080808080ULL;
+
+constexpr std::uint64_t lanesEqual(std::uint64_t bytes, unsigned char value) {
+    const std::uint64_t zeroWhereEqual = bytes ^ (kLanes * std::uint64_t{value});
+    return ~(zeroWhereEqual + kLanes * 0x7FU) & kTopBits;
+}
+
+constexpr std::uint64_t lanesAtLeast(std::uint64_t bytes, unsigned char value) {
+    return (bytes + kLanes * (0x80U - value)) & kTopBits;
+}
+
+constexpr std::uint64_t lanesWhiteSpace(std::uint64_t bytes) {
+    return lanesEqual(bytes, ' ') | (lanesAtLeast(bytes, 0x09) & ~lanesAtLeast(bytes, 0x0E));
+}
+
+// Counts the ASCII run [begin, end) of `s` into `counts`: every byte is a character except the
+// LF of a CR LF, and a word starts at every byte that is not white space after one that is (or
+// after the run's start, when `inWord` is false). `inWord` is left as the run ends.
+void countAsciiRun(std::string_view s, std::size_t begin, std::size_t end, Counts& counts, bool& inWord) {
+    bool previousSpace = !inWord;
+    bool previousCr = begin > 0 && s[begin - 1] == '\r';
+    std::size_t k = begin;
+    for (; k + 8 <= end; k += 8) {
+        std::uint64_t bytes = 0;
+        std::memcpy(&bytes, s.data() + k, sizeof bytes);
+        if constexpr (std::endian::native == std::endian::big) {
+            bytes = __builtin_bswap64(bytes); // the first byte in the lowest lane
+        }
+        const std::uint64_t space = lanesWhiteSpace(bytes);
+        const std::uint64_t cr = lanesEqual(bytes, '\r');
+        // Each lane's predecessor: the lane below, or for the lowest one the byte before these eight.
+        const std::uint64_t spaceBefore = (space << 8) | (previousSpace ? 0x80U : 0U);
+        const std::uint64_t crBefore = (cr << 8) | (previousCr ? 0x80U : 0U);
+        counts.words += static_cast<std::size_t>(std::popcount(~space & kTopBits & spaceBefore));
+        counts.characters += 8 - static_cast<std::size_t>(std::popcount(lanesEqual(bytes, '\n') & crBefore));
+        previousSpace = (space >> 63) != 0;
+        previousCr = (cr >> 63) != 0;
+    }
+    for (; k < end; ++k) {
+        const auto c = static_cast<unsigned char>(s[k]);
+        const bool space = isAsciiWhiteSpace(c);
+        counts.characters += static_cast<std::size_t>(!(c == '\n' && previousCr));
+        counts.words += static_cast<std::size_t>(!space && previousSpace);
+        previousSpace = space;
+        previousCr = c == '\r';
+    }
+    inWord = !previousSpace;
 }
 
 // The Unicode White_Space property.
@@ -247,12 +299,16 @@ std::string firstLine(std::string_view text) {
     };
     walkGraphemes(
         text,
-        [&](std::size_t k) {
-            const char c = text[k];
-            if (continuesCrLf(text, k)) {
-                return take(k, k + 1, false, false);
+        [&](std::size_t begin, std::size_t end) {
+            for (std::size_t k = begin; k < end; ++k) {
+                const char c = text[k];
+                const bool going = continuesCrLf(text, k) ? take(k, k + 1, false, false)
+                                                          : take(k, k + 1, c == '\n', c == ' ' || c == '\t');
+                if (!going) {
+                    return false;
+                }
             }
-            return take(k, k + 1, c == '\n', c == ' ' || c == '\t');
+            return true;
         },
         [&](std::size_t begin, std::size_t end) {
             const bool lineFeed = end - begin == 1 && text[begin] == '\n';
@@ -268,8 +324,12 @@ bool isBlank(std::string_view text) {
     bool blank = true;
     walkGraphemes(
         text,
-        [&](std::size_t k) {
-            blank = isBlankSpace(static_cast<unsigned char>(text[k]));
+        [&](std::size_t begin, std::size_t end) {
+            std::size_t k = begin;
+            while (k < end && isBlankSpace(static_cast<unsigned char>(text[k]))) {
+                ++k;
+            }
+            blank = k == end;
             return blank;
         },
         [&](std::size_t begin, std::size_t end) {
@@ -323,21 +383,17 @@ bool canonicallyEqual(std::string_view a, std::string_view b) {
 Counts count(std::string_view text) {
     Counts counts;
     bool inWord = false;
-    const auto take = [&](bool space) {
-        ++counts.characters;
-        counts.words += static_cast<std::size_t>(!space && !inWord);
-        inWord = !space;
-    };
     walkGraphemes(
         text,
-        [&](std::size_t k) {
-            if (!continuesCrLf(text, k)) {
-                take(isAsciiWhiteSpace(static_cast<unsigned char>(text[k])));
-            }
+        [&](std::size_t begin, std::size_t end) {
+            countAsciiRun(text, begin, end, counts, inWord);
             return true;
         },
         [&](std::size_t begin, std::size_t) {
-            take(isWhiteSpaceProperty(decodeAt(text, begin).value));
+            const bool space = isWhiteSpaceProperty(decodeAt(text, begin).value);
+            ++counts.characters;
+            counts.words += static_cast<std::size_t>(!space && !inWord);
+            inWord = !space;
             return true;
         });
     return counts;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <regex>
 #include <set>
 
@@ -75,6 +76,41 @@ INSTANTIATE_TEST_SUITE_P(
                       CountCase{"unicodeWhiteSpaceSeparates", "a\u00A0b\u3000c\u2029d", "4 words \u00B7 7 chars"},
                       CountCase{"zeroWidthSpaceIsNotWhiteSpace", "a\u200Bb", "1 word \u00B7 3 chars"}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
+
+// Long texts take the eight-bytes-at-a-time path for their ASCII runs: every alignment of white
+// space, CR LF pairs and non-ASCII characters against those blocks must count as the rules say.
+TEST(Counts, LongTextsCountLikeTheRulesSay) {
+    struct Unit {
+        std::string bytes;
+        bool space;
+    };
+    // ASCII first: most picks come from these, so runs grow long enough to cross blocks.
+    const std::vector<Unit> units = {{"a", false},     {"x", false},         {"!", false},      {"\x1f", false},
+                                     {" ", true},      {"\t", true},         {"\n", true},      {"\r", true},
+                                     {"\v", true},     {"\f", true},         {"\u00E9", false}, {"\u00A0", true},
+                                     {"\u3000", true}, {"\U0001F44D", false}};
+    constexpr std::size_t kAsciiUnits = 10;
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        std::size_t words = 0;
+        std::size_t characters = 0;
+        bool inWord = false;
+        bool afterCr = false;
+        const std::size_t length = random() % 90;
+        for (std::size_t i = 0; i < length; ++i) {
+            const Unit& unit = units[random() % (random() % 4 == 0 ? units.size() : kAsciiUnits)];
+            text += unit.bytes;
+            characters += afterCr && unit.bytes == "\n" ? 0U : 1U; // CR LF is one character
+            words += !unit.space && !inWord ? 1U : 0U;
+            inWord = !unit.space;
+            afterCr = unit.bytes == "\r";
+        }
+        const text::Counts counts = text::count(text);
+        ASSERT_EQ(counts.words, words) << ::testing::PrintToString(text);
+        ASSERT_EQ(counts.characters, characters) << ::testing::PrintToString(text);
+    }
+}
 
 TEST(CanonicalEquivalence, ComparesDecomposedForms) {
     EXPECT_TRUE(text::canonicallyEqual("caf\u00E9", "cafe\u0301"));
