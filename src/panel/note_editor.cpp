@@ -31,6 +31,8 @@ constexpr int kCaretWidth = 2;
 constexpr int kCaretRoom = kCaretWidth / 2;
 constexpr double kTabStop = 28;
 constexpr int kScrollBarWidth = 6;
+// From this many characters on, a paragraph keeps its shaped glyphs between layouts.
+constexpr int kLongBlockLength = 2000;
 
 class SpacedTextLayout final : public QPlainTextDocumentLayout {
 public:
@@ -40,6 +42,7 @@ public:
     // after the base layout (re)built the block's lines, so this is where the spacing goes in. A
     // freshly built block has its first line at 0; a spaced one at kLineSpacing.
     QRectF blockBoundingRect(const QTextBlock& block) const override {
+        keepGlyphsOfLongBlock(block);
         QRectF rect = QPlainTextDocumentLayout::blockBoundingRect(block);
         QTextLayout* layout = block.layout();
         if (layout != nullptr && layout->lineCount() > 0 && layout->lineAt(0).y() < kLineSpacing / 2) {
@@ -50,6 +53,34 @@ public:
             rect = QPlainTextDocumentLayout::blockBoundingRect(block);
         }
         return rect;
+    }
+
+protected:
+    // The base lays an edited block out again at once, so its cache setting has to be right first.
+    void documentChanged(int from, int charsRemoved, int charsAdded) override {
+        const QTextBlock first = document()->findBlock(from);
+        const QTextBlock last = document()->findBlock(from + charsAdded);
+        for (QTextBlock block = first; block.isValid(); block = block.next()) {
+            keepGlyphsOfLongBlock(block, block == first && block == last);
+            if (block == last) {
+                break;
+            }
+        }
+        QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
+    }
+
+private:
+    // A laid-out block normally drops its shaped glyphs, and the next question about it (where the
+    // caret is, what to paint) itemizes and shapes the whole paragraph again: in one very long line
+    // that added some 40 % to every keystroke. Long blocks keep their glyphs; short ones are cheap
+    // to reshape and would only hold memory. `edited` turns the cache off again for a block that is
+    // no longer long (only for the edited block, whose layout exists anyway: asking any other block
+    // for its layout would create one).
+    static void keepGlyphsOfLongBlock(const QTextBlock& block, bool edited = false) {
+        const bool isLong = block.length() > kLongBlockLength;
+        if (isLong || edited) {
+            block.layout()->setCacheEnabled(isLong);
+        }
     }
 };
 
