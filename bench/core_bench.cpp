@@ -4,6 +4,7 @@
 #include "notes/notes_file.h"
 #include "notes/store.h"
 #include "notes/text.h"
+#include "sample_text.h"
 
 #include <benchmark/benchmark.h>
 
@@ -24,24 +25,6 @@ benchmark::internal::Benchmark* withSpread(benchmark::internal::Benchmark* b) {
         ->ComputeStatistics("max", [](const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); });
 }
 
-// Prose with line breaks, and optionally one non-ASCII word in ten (accents, CJK, emoji).
-std::string makeText(std::size_t bytes, bool mixed) {
-    static const std::vector<std::string> ascii = {"note", "the",      "groceries", "meeting", "tomorrow",
-                                                   "call", "remember", "and",       "ideas",   "draft"};
-    static const std::vector<std::string> other = {"caf\u00E9", "\u65E5\u672C\u8A9E", "na\u0308ive",
-                                                   "\U0001F44D\U0001F3FD", "\u00FCber"};
-    std::mt19937 random(42);
-    std::string text;
-    text.reserve(bytes + 32);
-    std::size_t word = 0;
-    while (text.size() < bytes) {
-        const bool special = mixed && random() % 10 == 0;
-        text += special ? other[random() % other.size()] : ascii[random() % ascii.size()];
-        text += ++word % 12 == 0 ? '\n' : ' ';
-    }
-    return text;
-}
-
 // The whole core cost of one keystroke: the store's comparison and update, then what the panel
 // recomputes from the new text (counts, title, blankness).
 void keystroke(benchmark::State& state) {
@@ -51,7 +34,7 @@ void keystroke(benchmark::State& state) {
     std::filesystem::remove_all(folder);
     ManualTime time;
     Store store(StoreServices{time, time, PosixFileSystem::instance()}, folder / "notes.json");
-    std::string text = makeText(bytes, mixed);
+    std::string text = bench::sampleText(bytes, mixed);
     store.updateActiveText(text);
     const std::size_t at = text.size() / 2;
     bool typed = false;
@@ -75,7 +58,7 @@ BENCHMARK(keystroke)->Apply([](auto* b) { withSpread(b); }) -> ArgsProduct({{1 <
     -> ArgNames({"bytes", "mixed"}) -> Unit(benchmark::kMicrosecond);
 
 template <typename Measure> void textFunction(benchmark::State& state, Measure measure) {
-    const std::string text = makeText(static_cast<std::size_t>(state.range(0)), true);
+    const std::string text = bench::sampleText(static_cast<std::size_t>(state.range(0)), true);
     for (auto _ : state) {
         benchmark::DoNotOptimize(measure(text));
     }
@@ -86,7 +69,7 @@ void countLabel(benchmark::State& state) {
 }
 void firstLine(benchmark::State& state) {
     // A note whose first line is the whole text: the worst case for the title.
-    std::string text = makeText(static_cast<std::size_t>(state.range(0)), true);
+    std::string text = bench::sampleText(static_cast<std::size_t>(state.range(0)), true);
     std::replace(text.begin(), text.end(), '\n', ' ');
     for (auto _ : state) {
         benchmark::DoNotOptimize(text::firstLine(text));
@@ -100,7 +83,7 @@ void isBlankWhiteSpace(benchmark::State& state) {
     }
 }
 void canonicalCompare(benchmark::State& state) {
-    const std::string a = makeText(static_cast<std::size_t>(state.range(0)), true);
+    const std::string a = bench::sampleText(static_cast<std::size_t>(state.range(0)), true);
     std::string b = a;
     b.insert(b.size() / 2, "\u00E9");
     for (auto _ : state) {
@@ -127,7 +110,7 @@ Payload makeDocument(bool oneLargeNote) {
     const std::size_t size = oneLargeNote ? 10u << 20 : 5u << 10;
     for (int i = 0; i < count; ++i) {
         Note note = Note::make(payload.notes, time);
-        note.text = makeText(size, true);
+        note.text = bench::sampleText(size, true);
         payload.notes.push_back(std::move(note));
     }
     payload.activeId = payload.notes.front().id;

@@ -19,6 +19,7 @@
 #include "panel/panel_view.h"
 #include "platform/desktop_integration.h"
 #include "platform/qt_scheduler.h"
+#include "sample_text.h"
 #include "shell/panel_window.h"
 
 #include <algorithm>
@@ -56,23 +57,6 @@ constexpr Case kCases[] = {
     {"1MB", 1u << 20, false},         {"100KB-one-line", 100u << 10, true},
     {"1MB-one-line", 1u << 20, true},
 };
-
-// The same prose as the core benchmark: a dozen words a line, one word in ten not ASCII.
-std::string makeText(std::size_t bytes, bool oneLine) {
-    static const std::vector<std::string> ascii = {"note", "the",      "groceries", "meeting", "tomorrow",
-                                                   "call", "remember", "and",       "ideas",   "draft"};
-    static const std::vector<std::string> other = {"caf\u00E9", "\u65E5\u672C\u8A9E", "na\u0308ive",
-                                                   "\U0001F44D\U0001F3FD", "\u00FCber"};
-    std::mt19937 random(42);
-    std::string text;
-    text.reserve(bytes + 32);
-    std::size_t word = 0;
-    while (text.size() < bytes) {
-        text += random() % 10 == 0 ? other[random() % other.size()] : ascii[random() % ascii.size()];
-        text += !oneLine && ++word % 12 == 0 ? '\n' : ' ';
-    }
-    return text;
-}
 
 // Waits until the X server has handled every request sent so far, the flushed image included.
 void roundTrip() {
@@ -120,7 +104,7 @@ Result runCase(const Case& c, int samples, double seconds) {
     SystemClock clock;
     Store store(StoreServices{scheduler, clock, PosixFileSystem::instance()},
                 std::filesystem::path(folder.filePath(QStringLiteral("notes.json")).toStdString()));
-    store.updateActiveText(makeText(c.bytes, c.oneLine));
+    store.updateActiveText(bench::sampleText(c.bytes, true, c.oneLine ? bench::Lines::one : bench::Lines::many));
     store.flush();
 
     auto desktop = createDesktopIntegration();
