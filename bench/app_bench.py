@@ -228,35 +228,6 @@ CONTROL_L, SHIFT_L, KEY_Y, ESCAPE = 0xFFE3, 0xFFE1, 0x79, 0xFF1B
 # --- The desktop and the runs -------------------------------------------------------------------
 
 
-class BenchDesktop(Desktop):
-    """The end-to-end tests' desktop; PINDLE_BENCH_DISPLAY=N puts Xvfb on display :N (or the next
-    free one) instead of letting it choose."""
-
-    def _start_x(self):
-        first = os.environ.get("PINDLE_BENCH_DISPLAY")
-        if not first:
-            return super()._start_x()
-        for number in range(int(first), int(first) + 10):
-            if os.path.exists(f"/tmp/.X{number}-lock"):
-                continue
-            xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", f"{self.WIDTH}x{self.HEIGHT}x24",
-                                     "-nolisten", "tcp", "-noreset"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            if wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{number}") or xvfb.poll() is not None,
-                        timeout=10) and xvfb.poll() is None:
-                self.xvfb = xvfb
-                self.display = f":{number}"
-                return
-        raise RuntimeError("no free display from :" + first)
-
-    def close(self, keep=False):
-        # Asked to end, rather than killed, the X server removes its lock file.
-        for process in reversed(self.children):
-            self.stop(process, timeout=2)
-        self.stop(self.xvfb, timeout=5)
-        super().close(keep)
-
-
 def make_text(size, lines=True):
     """Prose of about `size` bytes, a dozen words a line (or one line), one word in ten not ASCII."""
     ascii_words = ["note", "the", "groceries", "meeting", "tomorrow", "call", "remember", "and", "ideas", "draft"]
@@ -470,7 +441,7 @@ def main():
     args = parser.parse_args()
 
     results = {}
-    desktop = BenchDesktop(os.path.abspath(args.pindle), tray="right")
+    desktop = Desktop(os.path.abspath(args.pindle), tray="right")
     try:
         if args.panel_bench:
             print("== keystroke (panel_bench)", file=sys.stderr)

@@ -1,7 +1,22 @@
-"""A throw-away X11 desktop for end-to-end tests: Xvfb on a display number of its own, openbox,
-optionally a trayer system tray, and private data and runtime folders for Pindle."""
+#!/usr/bin/python3
+"""The one private desktop every end-to-end, stress, packaging and benchmark run (and scripts/run)
+starts Pindle on: a display of its own (Xvfb, or sway headless with XWayland), a window manager, a
+tray or a real desktop panel, a hermetic D-Bus session bus, private data and runtime folders,
+condition waits, and a screenshot and the logs kept when a test fails.
 
+The desktops are rows of DESKTOPS; a new one is a few lines there.
+
+    desktop.py [--desktop NAME] [--screenshot PNG] COMMAND [ARGUMENT ...]
+
+runs COMMAND on a fresh desktop NAME (default "bare": openbox, no tray) with DISPLAY and the bus
+set, writes a screenshot once COMMAND has run 2 s (with --screenshot) and exits with its status.
+"""
+
+import argparse
+import ctypes
+import json
 import os
+import pwd
 import re
 import shutil
 import signal
@@ -9,21 +24,25 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+WIDTH, HEIGHT = 1280, 800
 
 
-class TimeoutError_(AssertionError):
+class Timeout(AssertionError):
     pass
 
 
 def wait_for(condition, timeout=5.0, interval=0.02, what="condition"):
-    """Polls `condition` until it returns something truthy; fails after `timeout` seconds."""
+    """Polls `condition` until it returns something truthy, and returns that."""
     deadline = time.monotonic() + timeout
     while True:
         value = condition()
         if value:
             return value
         if time.monotonic() > deadline:
-            raise TimeoutError_(f"timed out after {timeout} s waiting for {what}")
+            raise Timeout(f"timed out after {timeout} s waiting for {what}")
         time.sleep(interval)
 
 
@@ -37,109 +56,272 @@ def holds_for(condition, duration, interval=0.02):
     return True
 
 
-class Desktop:
-    WIDTH = 1280
-    HEIGHT = 800
-    TRAY_HEIGHT = 24
+# --- The desktops ----------------------------------------------------------------------------------
+# wm: the window manager; bar: the panel holding the tray (a function below, or None); edge: where
+# the bar is; tray: how Pindle's icon shows in it ("xembed" a window of Pindle's, "sni" drawn by the
+# bar); services: D-Bus services the bus may start; wayland: sway headless with Pindle on XWayland.
 
-    def __init__(self, pindle, tray="right"):
+XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array"><value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p={p};x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="size" type="uint" value="30"/>
+      <property name="plugin-ids" type="array"><value type="int" value="1"/><value type="int" value="2"/></property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="separator"><property name="expand" type="bool" value="true"/>
+      <property name="style" type="uint" value="0"/></property>
+    <property name="plugin-2" type="string" value="systray"/>
+  </property>
+</channel>
+"""
+LXQT_PANEL = """[General]
+__userfile__=true
+panels=panel1
+[panel1]
+plugins=statusnotifier
+position={edge}
+panelSize=32
+iconSize=22
+width=100
+width-percent=true
+desktop=0
+[statusnotifier]
+type=statusnotifier
+alignment=Right
+"""
+TINT2 = """panel_items = S
+panel_position = {edge} right horizontal
+panel_size = 100% 30
+panel_background_id = 1
+strut_policy = follow_size
+panel_layer = top
+rounded = 0
+border_width = 0
+background_color = #202020 100
+systray_padding = 4 3 4
+systray_icon_size = 22
+"""
+WAYBAR = {"layer": "top", "position": "top", "height": 30, "modules-right": ["tray"],
+          "tray": {"icon-size": 20, "spacing": 4}}
+
+
+def trayer(d, align="right"):
+    return ["trayer", "--edge", d.edge, "--align", align, "--widthtype", "request", "--height", "24",
+            "--SetDockType", "true", "--SetPartialStrut", "true", "--transparent", "false"]
+
+
+def xfce4_panel(d):
+    d.write("config/xfce4/xfconf/xfce-perchannel-xml/xfce4-panel.xml",
+            XFCE_PANEL.format(p=6 if d.edge == "top" else 8))
+    return ["xfce4-panel", "--disable-wm-check"]
+
+
+def lxqt_panel(d):
+    d.write("config/lxqt/panel.conf", LXQT_PANEL.format(edge=d.edge.capitalize()))
+    return ["lxqt-panel"]
+
+
+def tint2(d):
+    return ["tint2", "-c", d.write("tint2rc", TINT2.format(edge=d.edge))]
+
+
+def waybar(d):
+    return ["waybar", "-c", d.write("waybar.json", json.dumps(WAYBAR)), "-s", d.write("waybar.css", "")]
+
+
+DESKTOPS = {
+    "bare": dict(wm=["openbox", "--sm-disable"], bar=None),
+    "openbox": dict(wm=["openbox", "--sm-disable"], bar=trayer, tray="xembed"),
+    "xfce-top": dict(wm=["xfwm4", "--compositor=on"], bar=xfce4_panel, tray="sni", compositing=True,
+                     services=["org.xfce.Xfconf"]),
+    "xfce-bottom": dict(wm=["xfwm4", "--compositor=on"], bar=xfce4_panel, edge="bottom", tray="sni",
+                        compositing=True, services=["org.xfce.Xfconf"]),
+    "lxqt": dict(wm=["openbox", "--sm-disable"], bar=lxqt_panel, edge="bottom", tray="sni"),
+    "tint2": dict(wm=["openbox", "--sm-disable"], bar=tint2, edge="bottom", tray="xembed"),
+    "sway": dict(wm=None, bar=waybar, tray="sni", wayland=True),
+}
+
+BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>session</type><listen>unix:dir={root}</listen><servicedir>{root}/services</servicedir>
+<auth>EXTERNAL</auth><policy context="default"><allow user="*"/><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>
+<allow own="*"/></policy></busconfig>
+"""
+TEST_USER = "pindle-e2e"
+
+
+class Desktop:
+    """A desktop of kind `desktop` (a key of DESKTOPS). `tray` picks trayer's alignment on "openbox"
+    ("right", "center"); `bar=False` starts the desktop without its bar (see start_bar)."""
+
+    WIDTH, HEIGHT = WIDTH, HEIGHT
+
+    def __init__(self, pindle=None, desktop="openbox", tray="right", bar=True, edge=None):
+        if tray is None and desktop == "openbox":
+            desktop = "bare"
+        self.kind = desktop
+        self.profile = DESKTOPS[desktop]
+        self.edge = edge or self.profile.get("edge", "top")
+        self.align = tray or "right"
         self.pindle_binary = pindle
-        self.root = tempfile.mkdtemp(prefix="pindle-e2e-")
+        self.root = tempfile.mkdtemp(prefix=f"pindle-{desktop}-")
+        self.wayland = self.profile.get("wayland", False)
+        self.user = self._test_user() if self.wayland and os.geteuid() == 0 else None
+        os.chmod(self.root, 0o755)
         self.data_home = os.path.join(self.root, "data")
         self.runtime = os.path.join(self.root, "runtime")
         os.makedirs(self.data_home)
         os.makedirs(self.runtime, mode=0o700)
+        os.makedirs(os.path.join(self.root, "services"))
         self.children = []
-        self.pindle = None
-        self._start_x()
-        self.env = dict(os.environ)
-        for name in ("WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "QT_QPA_PLATFORM", "SESSION_MANAGER"):
-            self.env.pop(name, None)
-        self.env.update(DISPLAY=self.display, XDG_DATA_HOME=self.data_home, XDG_RUNTIME_DIR=self.runtime,
-                        XDG_CONFIG_HOME=os.path.join(self.root, "config"))
+        self.pindle = self.tray = self.xvfb = None
+        self.env = {k: v for k, v in os.environ.items()
+                    if not k.startswith(("WAYLAND_", "DBUS_", "QT_", "XDG_", "SWAYSOCK", "SESSION_MANAGER"))}
+        self.env.update(XDG_DATA_HOME=self.data_home, XDG_RUNTIME_DIR=self.runtime,
+                        XDG_CONFIG_HOME=os.path.join(self.root, "config"), XDG_CACHE_HOME=os.path.join(self.root, "cache"),
+                        GSETTINGS_BACKEND="memory", NO_AT_BRIDGE="1", HOME=self.root)
         try:
-            self._spawn(["openbox", "--sm-disable"], "openbox")
-            # The work area is the last thing openbox sets up before it manages windows.
-            wait_for(lambda: "window id #" in self.x(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]) and
-                     "=" in self.x(["xprop", "-root", "_NET_WORKAREA"]), what="openbox")
-            self.tray = None
-            if tray:
-                self.start_tray(tray)
+            self._start_bus()
+            if self.wayland:
+                self._start_sway()
+            else:
+                self._start_x()
+                self._spawn(self.profile["wm"], "wm")
+                # The work area is the last thing openbox sets up before it manages windows.
+                wait_for(lambda: "window id #" in self.x(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]) and
+                         "=" in self.x(["xprop", "-root", "_NET_WORKAREA"]), timeout=10, what="the window manager")
+                if self.profile.get("compositing"):
+                    wait_for(self.compositing, timeout=10, what="the compositing manager")
+            self.bar_before = None
+            if bar and self.profile["bar"]:
+                self.start_bar()
         except BaseException:
             self.close(keep=True)
             raise
 
-    # -- processes -------------------------------------------------------------------------------
+    # -- processes ---------------------------------------------------------------------------------
 
-    def _start_x(self):
+    def write(self, name, text):
+        path = os.path.join(self.root, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
+        if self.user:
+            os.chown(path, self.user.pw_uid, self.user.pw_gid)
+        return path
+
+    def _test_user(self):
+        """sway refuses to run as root: a system user of the harness's own runs the Wayland side."""
+        try:
+            return pwd.getpwnam(TEST_USER)
+        except KeyError:
+            subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
+                            TEST_USER], check=True, capture_output=True)
+            return pwd.getpwnam(TEST_USER)
+
+    def _read_line(self, argv, name):
+        """Starts `argv`, which writes one line to the fd given as {fd}; returns that line."""
         read_end, write_end = os.pipe()
-        xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{self.WIDTH}x{self.HEIGHT}x24",
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self._spawn([a.format(fd=write_end) for a in argv], name, pass_fds=(write_end,))
         os.close(write_end)
-        number = b""
+        line = b""
         deadline = time.monotonic() + 10
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_end)
-        if not number.strip():
-            xvfb.kill()
-            raise RuntimeError("Xvfb did not start")
-        self.xvfb = xvfb
-        self.display = ":" + number.decode().strip()
-
-    def _spawn(self, argv, name, pass_fds=()):
-        with open(os.path.join(self.root, name + ".log"), "ab") as log:
-            process = subprocess.Popen(argv, env=self.env, stdout=log, stderr=log, start_new_session=True,
-                                       pass_fds=pass_fds)
-        self.children.append(process)
-        return process
-
-    def start_tray(self, align="right"):
-        if self.tray:
-            self.stop(self.tray)
-        self.tray = self._spawn(["trayer", "--edge", "top", "--align", align, "--widthtype", "request",
-                                 "--height", str(self.TRAY_HEIGHT), "--SetDockType", "true",
-                                 "--SetPartialStrut", "true", "--transparent", "false"], "trayer")
-        wait_for(lambda: self.x(["xprop", "-root", "_NET_WORKAREA"]).count(f", {self.TRAY_HEIGHT}, ") > 0,
-                 what="the tray's strut")
-
-    def start_session_bus(self):
-        """A private D-Bus session bus for everything started from now on; its address."""
-        read_end, write_end = os.pipe()
-        self._spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile", f"--print-address={write_end}"],
-                    "dbus-daemon", pass_fds=(write_end,))
-        os.close(write_end)
-        address = b""
-        deadline = time.monotonic() + 10
-        while not address.endswith(b"\n") and time.monotonic() < deadline:
+        while not line.endswith(b"\n") and time.monotonic() < deadline:
             chunk = os.read(read_end, 256)
             if not chunk:
                 break
-            address += chunk
+            line += chunk
         os.close(read_end)
-        if not address.strip():
-            raise RuntimeError("dbus-daemon did not start")
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = address.decode().strip()
-        return self.env["DBUS_SESSION_BUS_ADDRESS"]
+        if not line.strip():
+            raise RuntimeError(f"{name} did not start (log in {self.root})")
+        return line.decode().strip()
 
-    def start_fake_services(self, *options):
-        """tests/e2e/fake_desktop_services.py with `options` on the private session bus, once
-        its names are owned."""
-        script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fake_desktop_services.py")
-        with open(os.path.join(self.root, "fake-services.log"), "ab") as log:
-            process = subprocess.Popen(["/usr/bin/python3", script, *options], env=self.env,
-                                       stdout=subprocess.PIPE, stderr=log, start_new_session=True)
+    def _start_bus(self):
+        """A session bus that starts only the services the desktop names, never whatever portals,
+        file managers or input methods the machine has installed."""
+        for name in self.profile.get("services", []):
+            shutil.copy(f"/usr/share/dbus-1/services/{name}.service", os.path.join(self.root, "services"))
+        config = self.write("bus.conf", BUS_CONFIG.format(root=self.root))
+        address = self._read_line(["dbus-daemon", "--config-file", config, "--nofork", "--nopidfile",
+                                   "--print-address={fd}"], "dbus-daemon")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+
+    def _start_x(self):
+        # PINDLE_DISPLAYS=FIRST-LAST keeps to a range of display numbers; else Xvfb picks a free one.
+        first, _, last = os.environ.get("PINDLE_DISPLAYS", "").partition("-")
+        for number in range(int(first), int(last) + 1) if first else [None]:
+            if number is not None and os.path.exists(f"/tmp/.X{number}-lock"):
+                continue
+            argv = ["Xvfb", *([f":{number}"] if number is not None else []), "-displayfd", "{fd}", "-screen", "0",
+                    f"{WIDTH}x{HEIGHT}x24", "-nolisten", "tcp", "-noreset"]
+            try:
+                self.display = ":" + self._read_line(argv, "xvfb")
+                break
+            except RuntimeError:
+                continue
+        else:
+            raise RuntimeError(f"no free display in {first}-{last}")
+        self.xvfb = self.children[-1]
+        self.env["DISPLAY"] = self.display
+
+    def _start_sway(self):
+        if self.user:
+            os.chown(self.runtime, self.user.pw_uid, self.user.pw_gid)
+        config = self.write("sway.conf", f"output HEADLESS-1 resolution {WIDTH}x{HEIGHT} position 0 0\n"
+                            "xwayland enable\nseat seat0 hide_cursor 0\n")
+        self.env.update(WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman",
+                        XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP="sway")
+        self._spawn(["sway", "-c", config], "sway")
+        socket = wait_for(lambda: next((os.path.join(self.runtime, n) for n in os.listdir(self.runtime)
+                                        if n.startswith("sway-ipc")), None), timeout=10, what="sway")
+        self.env.update(SWAYSOCK=socket, WAYLAND_DISPLAY="wayland-1")
+        # sway hands its XWayland display to what it starts.
+        shown = os.path.join(self.runtime, "display")
+        self.x(["swaymsg", "exec", f"echo $DISPLAY > {shown}"], check=True)
+        self.display = wait_for(lambda: os.path.exists(shown) and open(shown).read().strip(), what="XWayland")
+        self.env["DISPLAY"] = self.display
+
+    def _spawn(self, argv, name, pass_fds=()):
+        log = open(os.path.join(self.root, name + ".log"), "ab")
+        preexec = None
+        if self.user and name != "dbus-daemon":
+            uid, gid = self.user.pw_uid, self.user.pw_gid
+            preexec = lambda: (os.setgid(gid), os.setuid(uid))  # noqa: E731
+        process = subprocess.Popen(argv, env=self.env, stdout=log, stderr=log, start_new_session=True,
+                                   pass_fds=pass_fds, preexec_fn=preexec)
+        log.close()
         self.children.append(process)
-        line = process.stdout.readline()
-        process.stdout.close()
-        if not line.startswith(b"ready"):
-            raise RuntimeError(f"the fake desktop services did not start: {line!r}")
         return process
+
+    def start_bar(self):
+        """Starts the desktop's bar (again) and waits until it holds its place on the screen."""
+        if self.tray:
+            self.stop(self.tray)
+        bar = self.profile["bar"]
+        argv = bar(self, self.align) if bar is trayer else bar(self)
+        self.tray = self._spawn(argv, "bar")
+        if self.wayland:
+            wait_for(lambda: self.work_area()[1] > 0, timeout=15, what="waybar")
+        else:
+            wait_for(lambda: self.work_area() != (0, 0, WIDTH, HEIGHT), timeout=15, what="the bar's strut")
+        # Drawn and settled: what the bar looks like without Pindle's icon.
+        wait_for(lambda: (lambda s: s if holds_for(lambda: self.bar_picture() == s, 0.5) else None)(
+            self.bar_picture()), timeout=10, what="the bar to settle")
+        self.bar_before = self.bar_picture()
+
+    def start_portal(self, *options):
+        """tests/e2e/fake_portal.py with `options`, once it owns its name."""
+        line = self._read_line(["/usr/bin/python3", os.path.join(HERE, "fake_portal.py"), "--ready-fd", "{fd}",
+                                *options], "fake-portal")
+        if not line.startswith("ready"):
+            raise RuntimeError(f"the portal stand-in did not start: {line!r}")
+        return self.children[-1]
 
     def stop(self, process, sig=signal.SIGTERM, timeout=5):
         if process.poll() is None:
@@ -152,36 +334,42 @@ class Desktop:
         return process.returncode
 
     def start_pindle(self, *arguments, wait_for_tray_icon=None):
-        with open(os.path.join(self.root, "pindle.log"), "ab") as log:
-            self.pindle = subprocess.Popen([self.pindle_binary, *arguments], env=self.env, stdout=log, stderr=log)
+        log = open(os.path.join(self.root, "pindle.log"), "ab")
+        self.pindle = subprocess.Popen([self.pindle_binary, *arguments], env=self.env, stdout=log, stderr=log)
+        log.close()
         self.children.append(self.pindle)
         if wait_for_tray_icon is None:
             wait_for_tray_icon = self.tray is not None
         if wait_for_tray_icon:
-            wait_for(self.tray_icon, what="the tray icon")
+            wait_for(self.tray_icon, timeout=10, what="the tray icon")
         else:
             # Listening for later launches comes right before the event loop starts.
             socket = os.path.join(self.runtime, "pindle", "instance.socket")
-            wait_for(lambda: os.path.exists(socket), what="Pindle to start")
+            wait_for(lambda: os.path.exists(socket), timeout=10, what="Pindle to start")
         return self.pindle
 
     def run_pindle(self, *arguments, timeout=10):
         return subprocess.run([self.pindle_binary, *arguments], env=self.env, capture_output=True, timeout=timeout)
 
     def close(self, keep=False):
-        for process in reversed(self.children):
-            if process.poll() is None:
-                process.kill()
-                process.wait()
-        if self.xvfb.poll() is None:
-            self.xvfb.kill()
-            self.xvfb.wait()
+        # Pindle first, so it can write its notes while the display is still there.
+        if self.pindle and self.pindle.poll() is None:
+            self.stop(self.pindle, timeout=2)
+        # Asked to end, X servers remove their sockets and lock files.
+        for sig, grace in ((signal.SIGTERM, 1), (signal.SIGKILL, 5)):
+            for process in reversed(self.children):
+                if process.poll() is None:
+                    try:
+                        os.killpg(process.pid, sig)
+                        process.wait(grace)
+                    except (ProcessLookupError, subprocess.TimeoutExpired):
+                        pass
         if keep or os.environ.get("PINDLE_E2E_KEEP"):
             print("logs kept in", self.root, file=sys.stderr)
         else:
             shutil.rmtree(self.root, ignore_errors=True)
 
-    # -- X11 queries -----------------------------------------------------------------------------
+    # -- queries -----------------------------------------------------------------------------------
 
     def x(self, argv, check=False):
         result = subprocess.run(argv, env=self.env, capture_output=True, text=True, timeout=10)
@@ -192,18 +380,63 @@ class Desktop:
     def xdotool(self, *arguments):
         return self.x(["xdotool", *arguments], check=True)
 
+    def xprop(self, window, name):
+        return self.x(["xprop", "-id", str(window), name]).split("=", 1)[-1].strip()
+
+    def compositing(self):
+        """Whether a compositing manager owns the screen's _NET_WM_CM_S0 selection."""
+        x = ctypes.CDLL("libX11.so.6")
+        x.XOpenDisplay.restype = ctypes.c_void_p
+        x.XInternAtom.restype = x.XGetSelectionOwner.restype = ctypes.c_ulong
+        x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        display = x.XOpenDisplay(self.display.encode())
+        try:
+            return x.XGetSelectionOwner(display, x.XInternAtom(display, b"_NET_WM_CM_S0", 0)) != 0
+        finally:
+            x.XCloseDisplay(display)
+
+    def work_area(self):
+        """(x, y, width, height) of the screen minus the bars."""
+        if self.wayland:
+            workspaces = json.loads(self.x(["swaymsg", "-r", "-t", "get_workspaces"]) or "[]")
+            rect = next((w["rect"] for w in workspaces if w.get("focused")), None)
+            return (rect["x"], rect["y"], rect["width"], rect["height"]) if rect else (0, 0, WIDTH, HEIGHT)
+        numbers = re.findall(r"\d+", self.x(["xprop", "-root", "_NET_WORKAREA"]).split("=", 1)[-1])
+        return tuple(int(n) for n in numbers[:4]) if len(numbers) >= 4 else (0, 0, WIDTH, HEIGHT)
+
+    def bar_rect(self):
+        """The strip of the screen the bar takes."""
+        x, y, w, h = self.work_area()
+        return (0, 0, WIDTH, y) if self.edge == "top" else (0, y + h, WIDTH, HEIGHT - y - h)
+
+    def picture(self, x, y, w, h):
+        """The screen's pixels in the rectangle, as rows of RGB bytes."""
+        if self.wayland:
+            out = subprocess.run(["grim", "-g", f"{x},{y} {w}x{h}", "-t", "ppm", "-"], env=self.env,
+                                 capture_output=True, check=True).stdout
+            return out[len(out) - w * h * 3:]
+        return subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "-depth", "8", "rgb:-"],
+                              env=self.env, capture_output=True, check=True).stdout
+
+    def pixel(self, x, y):
+        return tuple(self.picture(x, y, 1, 1)[:3])
+
+    def bar_picture(self):
+        return self.picture(*self.bar_rect())
+
     def window_info(self, window):
         """(x, y, width, height, viewable) of a window in root coordinates, or None."""
         out = self.x(["xwininfo", "-id", str(window)])
         if not out:
             return None
-        field = lambda name: int(re.search(name + r":\s+(-?\d+)", out).group(1))
+        field = lambda name: int(re.search(name + r":\s+(-?\d+)", out).group(1))  # noqa: E731
         return (field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height"),
                 "IsViewable" in out)
 
     def pindle_windows(self):
-        """Pindle's named windows, the tray icon embedded in the tray included (which xdotool's
-        search does not find)."""
+        """Pindle's named windows, the tray icon embedded in the tray included."""
         tree = self.x(["xwininfo", "-root", "-tree"])
         return [str(int(m.group(1), 16)) for m in re.finditer(r'(0x[0-9a-f]+) "Pindle": \("pindle" "Pindle"\)', tree)]
 
@@ -215,11 +448,20 @@ class Desktop:
                 return window
         return None
 
-    def panel_geometry(self):
-        """The panel's rectangle when it is shown, else None."""
+    def panel_window_geometry(self):
         window = self.panel()
         info = self.window_info(window) if window else None
-        return info[:4] if info and info[4] else None
+        return info if info and info[4] else None
+
+    def panel_geometry(self):
+        """The card's rectangle (the window without its shadow margins) when shown, else None."""
+        info = self.panel_window_geometry()
+        if not info:
+            return None
+        x, y, w, h, _ = info
+        extents = [int(n) for n in re.findall(r"\d+", self.xprop(self.panel(), "_GTK_FRAME_EXTENTS"))]
+        left, right, top, bottom = extents if len(extents) == 4 else (0, 0, 0, 0)
+        return (x + left, y + top, w - left - right, h - top - bottom)
 
     def panel_shown(self):
         return self.panel_geometry() is not None
@@ -229,16 +471,39 @@ class Desktop:
         return window is not None and self.panel_shown() and self.x(["xdotool", "getactivewindow"]).strip() == window
 
     def tray_icon(self):
-        """(x, y, width, height) of Pindle's icon in the tray, once it is docked and shown."""
-        for window in self.pindle_windows():
-            info = self.window_info(window)
-            if info and info[4] and info[2] < 100 and info[0] >= 0:
-                return info[:4]
-        return None
+        """(x, y, width, height) of Pindle's icon in the bar, once shown: its window in an XEmbed
+        tray, else the part of the bar that changed since Pindle started."""
+        if self.profile.get("tray") == "xembed":
+            for window in self.pindle_windows():
+                info = self.window_info(window)
+                if info and info[4] and info[2] < 100 and info[0] >= 0:
+                    return info[:4]
+            return None
+        if self.bar_before is None:
+            return None
+        bx, by, bw, bh = self.bar_rect()
+        now = self.bar_picture()
+        changed = [i // 3 for i in range(0, min(len(now), len(self.bar_before)), 3)
+                   if now[i:i + 3] != self.bar_before[i:i + 3]]
+        if len(changed) < 12:
+            return None
+        xs = [i % bw for i in changed]
+        ys = [i // bw for i in changed]
+        return (bx + min(xs), by + min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1)
 
-    def click_tray_icon(self, button=1):
-        x, y, w, h = self.tray_icon()
-        self.xdotool("mousemove", str(x + w // 2), str(y + h // 2), "click", str(button))
+    def click(self, x, y, button=1, modifiers=()):
+        if self.wayland:
+            self.x(["swaymsg", "seat", "seat0", "cursor", "set", str(x), str(y)], check=True)
+            for action in ("press", "release"):
+                self.x(["swaymsg", "seat", "seat0", "cursor", action, f"button{button}"], check=True)
+            return
+        keys = [a for m in modifiers for a in ("keydown", m)]
+        self.xdotool("mousemove", str(x), str(y), *keys, "click", str(button),
+                     *[a for m in modifiers for a in ("keyup", m)])
+
+    def click_tray_icon(self, button=1, modifiers=()):
+        x, y, w, h = wait_for(self.tray_icon, what="the tray icon")
+        self.click(x + w // 2, y + h // 2, button, modifiers)
 
     def open_other_window(self, text="another program"):
         """A small xmessage window at the lower left, focused."""
@@ -250,7 +515,10 @@ class Desktop:
 
     def screenshot(self, name):
         path = os.path.join(self.root, name)
-        self.x(["import", "-window", "root", path])
+        if self.wayland:
+            self.x(["grim", path])
+        else:
+            self.x(["import", "-window", "root", path])
         return path
 
     def document(self):
@@ -262,3 +530,67 @@ class Desktop:
                 return f.read()
         except FileNotFoundError:
             return ""
+
+
+class DesktopTest(unittest.TestCase):
+    """A test on its own desktop (`desktop`, `tray` as Desktop takes them): kept with its logs and a
+    screenshot of the end when it fails."""
+
+    PINDLE = None
+    desktop_kind = "openbox"
+    tray = "right"
+
+    def setUp(self):
+        self.desktop = Desktop(self.PINDLE, self.desktop_kind, tray=self.tray)
+
+    def tearDown(self):
+        result = self._outcome.result
+        failed = any(test is self for test, _ in result.failures + result.errors)
+        if failed:
+            print("\nscreenshot:", self.desktop.screenshot("at-end.png"), file=sys.stderr)
+        self.desktop.close(keep=failed)
+
+    def shot(self, name):
+        """A screenshot to look at, kept with PINDLE_E2E_KEEP=1."""
+        path = self.desktop.screenshot(name)
+        if os.environ.get("PINDLE_E2E_KEEP"):
+            print("\nscreenshot:", path, file=sys.stderr)
+
+
+def run_tests(doc):
+    """unittest's main for a suite script taking PINDLE_BINARY first."""
+    if len(sys.argv) < 2:
+        print(doc, file=sys.stderr)
+        return 2
+    DesktopTest.PINDLE = os.path.abspath(sys.argv[1])
+    program = unittest.main(argv=[sys.argv[0], "-v", *sys.argv[2:]], exit=False)
+    return 0 if program.result.wasSuccessful() else 1
+
+
+def main():
+    parser = argparse.ArgumentParser(usage=__doc__)
+    parser.add_argument("--desktop", default="bare", choices=sorted(DESKTOPS))
+    parser.add_argument("--screenshot")
+    parser.add_argument("command", nargs=argparse.REMAINDER)
+    args = parser.parse_args()
+    if not args.command:
+        parser.error("no command")
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    desktop = Desktop(desktop=args.desktop)
+    try:
+        platform = os.environ.get("QT_QPA_PLATFORM", "xcb")
+        process = subprocess.Popen(args.command, env=dict(desktop.env, QT_QPA_PLATFORM=platform))
+        if args.screenshot:
+            time.sleep(2)
+            shutil.copy(desktop.screenshot("shot.png"), args.screenshot)
+            print(f"{args.command[0]} runs on {desktop.display}; screenshot: {args.screenshot}", file=sys.stderr)
+        return process.wait()
+    except (KeyboardInterrupt, SystemExit):
+        process.terminate()
+        return process.wait()
+    finally:
+        desktop.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

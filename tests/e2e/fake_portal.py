@@ -1,12 +1,11 @@
 #!/usr/bin/python3
-"""Stand-ins for the desktop's session services, on the session bus named by
-DBUS_SESSION_BUS_ADDRESS: the desktop portal (Settings and GlobalShortcuts) and a
-StatusNotifierWatcher. Each one is offered only when asked for:
+"""A stand-in for the desktop portal, on the session bus named by DBUS_SESSION_BUS_ADDRESS: its
+Settings (light or dark) and GlobalShortcuts, the part no portal here implements. Each interface is
+offered only when asked for:
 
-    fake_desktop_services.py [--settings] [--color-scheme N] [--shortcuts] [--watcher]
-                             [--no-host]
+    fake_portal.py --ready-fd FD [--settings] [--color-scheme N] [--shortcuts]
 
-Prints "ready" on stdout once its names are owned. Tests steer it through the interface
+Writes "ready" to FD once its name is owned. Tests steer it through the interface
 org.pindle.test.Control at /org/pindle/test on the same connection (see Control below).
 Answers like the real services do, including the details clients get wrong: Settings.Read wraps
 its value in a second variant, and a request's Response goes out before the call's reply, so a
@@ -14,6 +13,7 @@ client that subscribes after calling never hears it.
 """
 
 import argparse
+import os
 import sys
 
 import dbus
@@ -28,8 +28,6 @@ SHORTCUTS = "org.freedesktop.portal.GlobalShortcuts"
 REQUEST = "org.freedesktop.portal.Request"
 SESSION = "org.freedesktop.portal.Session"
 PROPERTIES = "org.freedesktop.DBus.Properties"
-WATCHER_NAME = "org.kde.StatusNotifierWatcher"
-WATCHER_PATH = "/StatusNotifierWatcher"
 CONTROL = "org.pindle.test.Control"
 
 
@@ -177,73 +175,12 @@ class Portal(PropertiesIntrospected):
         pass
 
 
-class Watcher(PropertiesIntrospected):
-    properties = {WATCHER_NAME: {"RegisteredStatusNotifierItems": "as", "IsStatusNotifierHostRegistered": "b",
-                                 "ProtocolVersion": "i"}}
-
-    def __init__(self, bus, host):
-        super().__init__(bus, WATCHER_PATH)
-        self.bus = bus
-        self.host = host
-        self.items = []
-
-    @dbus.service.method(WATCHER_NAME, in_signature="s", out_signature="", sender_keyword="sender")
-    def RegisterStatusNotifierItem(self, service, sender=None):
-        # A path alone names an object of the caller; otherwise the argument is a bus name.
-        item = f"{sender}{service}" if service.startswith("/") else f"{service}/StatusNotifierItem"
-        if item not in self.items:
-            self.items.append(item)
-            self.StatusNotifierItemRegistered(item)
-
-    @dbus.service.method(WATCHER_NAME, in_signature="s", out_signature="")
-    def RegisterStatusNotifierHost(self, service):
-        self.set_host(True)
-
-    def set_host(self, present):
-        if present != self.host:
-            self.host = present
-            if present:
-                self.StatusNotifierHostRegistered()
-            else:
-                self.StatusNotifierHostUnregistered()
-
-    def _properties(self):
-        return {"RegisteredStatusNotifierItems": dbus.Array(self.items, signature="s"),
-                "IsStatusNotifierHostRegistered": dbus.Boolean(self.host),
-                "ProtocolVersion": dbus.Int32(0)}
-
-    @dbus.service.method(PROPERTIES, in_signature="ss", out_signature="v")
-    def Get(self, interface, name):
-        return self._properties()[name]
-
-    @dbus.service.method(PROPERTIES, in_signature="s", out_signature="a{sv}")
-    def GetAll(self, interface):
-        return self._properties()
-
-    @dbus.service.signal(WATCHER_NAME, signature="s")
-    def StatusNotifierItemRegistered(self, item):
-        pass
-
-    @dbus.service.signal(WATCHER_NAME, signature="s")
-    def StatusNotifierItemUnregistered(self, item):
-        pass
-
-    @dbus.service.signal(WATCHER_NAME, signature="")
-    def StatusNotifierHostRegistered(self):
-        pass
-
-    @dbus.service.signal(WATCHER_NAME, signature="")
-    def StatusNotifierHostUnregistered(self):
-        pass
-
-
 class Control(dbus.service.Object):
     """What the tests ask of the stand-ins."""
 
-    def __init__(self, bus, portal, watcher):
+    def __init__(self, bus, portal):
         super().__init__(bus, "/org/pindle/test")
         self.portal = portal
-        self.watcher = watcher
 
     @dbus.service.method(CONTROL, in_signature="ssv", out_signature="")
     def SetSetting(self, namespace, key, value):
@@ -268,42 +205,27 @@ class Control(dbus.service.Object):
                 pressed = True
         return pressed
 
-    @dbus.service.method(CONTROL, in_signature="", out_signature="as")
-    def Items(self):
-        return dbus.Array(self.watcher.items if self.watcher else [], signature="s")
-
-    @dbus.service.method(CONTROL, in_signature="b", out_signature="")
-    def SetHost(self, present):
-        self.watcher.set_host(bool(present))
-
 
 def main():
     parser = argparse.ArgumentParser()
+    parser.add_argument("--ready-fd", type=int, required=True)
     parser.add_argument("--settings", action="store_true", help="offer the Settings portal")
     parser.add_argument("--color-scheme", type=int, help="org.freedesktop.appearance color-scheme")
     parser.add_argument("--shortcuts", action="store_true", help="offer the GlobalShortcuts portal")
-    parser.add_argument("--watcher", action="store_true", help="offer a StatusNotifierWatcher")
-    parser.add_argument("--no-host", action="store_true", help="the watcher has no host yet")
     options = parser.parse_args()
 
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
-    portal = watcher = None
-    if options.settings or options.shortcuts:
-        settings = None
-        if options.settings:
-            settings = {}
-            if options.color_scheme is not None:
-                settings[("org.freedesktop.appearance", "color-scheme")] = dbus.UInt32(options.color_scheme)
-        portal = Portal(bus, settings, options.shortcuts)
-        names = [dbus.service.BusName(PORTAL_NAME, bus)]
-    else:
-        names = []
-    if options.watcher:
-        watcher = Watcher(bus, host=not options.no_host)
-        names.append(dbus.service.BusName(WATCHER_NAME, bus))
-    Control(bus, portal, watcher)
-    print("ready", bus.get_unique_name(), flush=True)
+    settings = None
+    if options.settings:
+        settings = {}
+        if options.color_scheme is not None:
+            settings[("org.freedesktop.appearance", "color-scheme")] = dbus.UInt32(options.color_scheme)
+    portal = Portal(bus, settings, options.shortcuts)
+    name = dbus.service.BusName(PORTAL_NAME, bus)  # noqa: F841 (owned while it lives)
+    Control(bus, portal)
+    os.write(options.ready_fd, b"ready\n")
+    os.close(options.ready_fd)
     GLib.MainLoop().run()
 
 
