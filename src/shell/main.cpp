@@ -2,6 +2,7 @@
 // and an orderly, flushing quit for every way the process is asked to end.
 
 #include "app_delegate.h"
+#include "launch.h"
 #include "notes/file_system.h"
 #include "notes/scheduler.h"
 #include "panel/panel_view.h"
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -31,8 +33,18 @@ void preferX11() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // --help, --version and mistakes are answered before anything else happens.
+    if (const pindle::LaunchRequest request = pindle::Launch::read(argc, argv);
+        request.kind != pindle::LaunchRequest::Kind::run) {
+        return pindle::Launch::answer(request, argc, argv);
+    }
     preferX11();
-    QApplication app(argc, argv);
+    const std::unique_ptr<QApplication> application = pindle::Launch::openApplication(argc, argv);
+    if (!application) {
+        return 1;
+    }
+    QApplication& app = *application;
+    pindle::Launch::installTranslations();
     QApplication::setApplicationName(QStringLiteral("Pindle"));
     // Desktops match windows and tray items to the installed pindle.desktop by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("pindle"));

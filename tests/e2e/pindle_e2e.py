@@ -10,6 +10,7 @@ in desktops_e2e.py; the endings right after typing in tests/stress.
 
 import json
 import os
+import subprocess
 import sys
 import time
 
@@ -242,6 +243,31 @@ class NoTrayTest(PindleTest):
         d.xvfb.kill()
         pindle.wait(5)
         self.assertIn("lastwords", d.read_document())
+
+    def test_the_command_line_answers_without_the_display_or_the_running_copy(self):
+        d = self.desktop
+        first = d.start_pindle()
+        empty = os.path.join(d.root, "untouched")
+        os.makedirs(empty)
+        refused = ":%d" % next(n for n in range(900, 999) if not os.path.exists(f"/tmp/.X11-unix/X{n}"))
+        for arguments, env, status, stdout, stderr in [
+            (["--help"], {}, 0, "--show-panel", ""),
+            (["--show-panel", "--version"], {}, 0, "Pindle ", ""),
+            (["--show-panel", "--Show-Panel"], {}, 2, "", "pindle: unknown option --Show-Panel"),
+            (["--help"], dict(DISPLAY=""), 0, "Ctrl+Shift+Y", ""),
+            ([], dict(DISPLAY=""), 1, "", "pindle: cannot start without a graphical session"),
+            (["--show-panel"], dict(DISPLAY=refused), 1, "", "pindle: cannot start without a graphical session"),
+        ]:
+            # The running copy's runtime folder: a launch that went on would reach it.
+            env = dict(d.env, XDG_DATA_HOME=empty, HOME=empty, **env)
+            run = subprocess.run([d.pindle_binary, *arguments], env=env, capture_output=True, text=True, timeout=10)
+            self.assertEqual(run.returncode, status, (arguments, run.stderr))
+            self.assertIn(stdout, run.stdout, arguments)
+            self.assertTrue(run.stderr.startswith(stderr) and run.stderr.count("\n") == bool(stderr), run.stderr)
+            self.assertEqual(os.listdir(empty), [], arguments)
+        # The running copy heard none of it.
+        self.assertTrue(holds_for(lambda: not d.panel_shown(), 0.3))
+        self.assertIsNone(first.poll())
 
 
 if __name__ == "__main__":
