@@ -1,6 +1,6 @@
 // What the notes core costs: per keystroke on large notes, and loading and saving large documents.
 #include "notes/file_system.h"
-#include "notes/manual_time.h"
+#include "pindle/testing/manual_time.h"
 #include "notes/notes_file.h"
 #include "notes/store.h"
 #include "notes/text.h"

@@ -2,10 +2,10 @@
 // accepted one survives the round trip through the file.
 #include "document_round_trip.h"
 #include "notes/file_system.h"
-#include "notes/manual_time.h"
+#include "pindle/testing/manual_time.h"
 #include "notes/notes_file.h"
 #include "notes/store.h"
-#include "test_folder.h"
+#include "pindle/testing/test_folder.h"
 
 #include <gtest/gtest.h>
 

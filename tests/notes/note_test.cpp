@@ -1,6 +1,6 @@
 // The note record, the palette, the colours and the Unicode rules behind titles and counts.
 #include "notes/color.h"
-#include "notes/manual_time.h"
+#include "pindle/testing/manual_time.h"
 #include "notes/note.h"
 #include "notes/palette.h"
 #include "notes/text.h"

@@ -1,10 +1,10 @@
 // Saving on a real full disk and a real read-only file system. Runs inside a private mount
 // namespace set up by run_real_faults.sh, which passes the mount point in PINDLE_FAULT_MOUNT.
 #include "notes/file_system.h"
-#include "notes/manual_time.h"
+#include "pindle/testing/manual_time.h"
 #include "notes/notes_file.h"
 #include "notes/store.h"
-#include "test_folder.h"
+#include "pindle/testing/test_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Saving never loses a note: failures at every step, permissions, links and unreadable documents.
 #include "notes/file_system.h"
-#include "notes/manual_time.h"
+#include "pindle/testing/manual_time.h"
 #include "notes/notes_file.h"
 #include "notes/store.h"
-#include "forwarding_file_system.h"
-#include "test_folder.h"
+#include "pindle/testing/forwarding_file_system.h"
+#include "pindle/testing/test_folder.h"
 
 #include <gtest/gtest.h>
 

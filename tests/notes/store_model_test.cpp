@@ -1,12 +1,12 @@
 // 100,000 random operations on the real store, checked after each one against a plain model of
 // what the store should hold and of what the document on disk should hold.
 #include "notes/file_system.h"
-#include "notes/manual_time.h"
+#include "pindle/testing/manual_time.h"
 #include "notes/notes_file.h"
 #include "notes/palette.h"
 #include "notes/store.h"
-#include "forwarding_file_system.h"
-#include "test_folder.h"
+#include "pindle/testing/forwarding_file_system.h"
+#include "pindle/testing/test_folder.h"
 
 #include <gtest/gtest.h>
 

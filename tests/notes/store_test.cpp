@@ -1,10 +1,10 @@
 // The store: its operations, its observers and when it writes.
 #include "notes/file_system.h"
-#include "notes/manual_time.h"
+#include "pindle/testing/manual_time.h"
 #include "notes/notes_file.h"
 #include "notes/store.h"
-#include "forwarding_file_system.h"
-#include "test_folder.h"
+#include "pindle/testing/forwarding_file_system.h"
+#include "pindle/testing/test_folder.h"
 
 #include <gtest/gtest.h>
 

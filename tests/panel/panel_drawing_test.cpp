@@ -1,5 +1,5 @@
 // What the panel draws, read back from grabbed pixels, in the light and the dark palette.
-#include "panel_fixture.h"
+#include "pindle/testing/panel_fixture.h"
 
 #include <cmath>
 

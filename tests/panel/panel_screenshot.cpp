@@ -1,6 +1,6 @@
 // pindle_panel_screenshot OUTPUT_FOLDER [SCALE] renders the panel with a few sample notes to
 // OUTPUT_FOLDER/panel-light.png and panel-dark.png, on the offscreen platform (scripts/screenshot).
-#include "panel_fixture.h"
+#include "pindle/testing/panel_fixture.h"
 
 #include <iostream>
 

@@ -1,6 +1,6 @@
 // The panel on a real store: geometry, the rail, the delete confirmation, the editor's binding to
 // the active note, and focus.
-#include "panel_fixture.h"
+#include "pindle/testing/panel_fixture.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,9 +1,9 @@
 // The shell's delegate on the offscreen platform, with a hand-advanced clock, a stand-in for the
 // panel content (an editor wired to the store) and a fake desktop hot-key service.
 
-#include "fake_hot_key_service.h"
+#include "pindle/testing/fake_hot_key_service.h"
 #include "notes/file_system.h"
-#include "notes/manual_time.h"
+#include "pindle/testing/manual_time.h"
 #include "notes/store.h"
 #include "shell/app_delegate.h"
 #include "shell/panel_window.h"

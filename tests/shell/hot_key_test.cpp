@@ -1,7 +1,7 @@
 #include "shell/hot_key.h"
 
-#include "fake_hot_key_service.h"
-#include "notes/manual_time.h"
+#include "pindle/testing/fake_hot_key_service.h"
+#include "pindle/testing/manual_time.h"
 
 #include <gtest/gtest.h>
 

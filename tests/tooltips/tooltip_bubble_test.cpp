@@ -1,10 +1,9 @@
-#include <cstdlib>
-
 #include <QApplication>
 #include <QPalette>
 #include <QSignalSpy>
 #include <QTest>
 
+#include "pindle/testing/widgets.h"
 #include "tooltips/tooltip_bubble.h"
 
 using pindle::HorizontalEdge;
@@ -19,8 +18,7 @@ QImage render(TooltipBubble& bubble) {
 }
 
 bool isFill(QColor actual, QColor expected) {
-    return std::abs(actual.red() - expected.red()) <= 2 && std::abs(actual.green() - expected.green()) <= 2 &&
-           std::abs(actual.blue() - expected.blue()) <= 2 && actual.alpha() >= 253;
+    return pindle::testing::near(actual, expected, 2) && actual.alpha() >= 253;
 }
 
 void useTheme(bool dark) {

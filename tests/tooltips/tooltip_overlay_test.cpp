@@ -4,11 +4,11 @@
 #include <optional>
 
 #include <QApplication>
-#include <QEnterEvent>
 #include <QPushButton>
 #include <QTest>
 
-#include "notes/manual_time.h"
+#include "pindle/testing/manual_time.h"
+#include "pindle/testing/widgets.h"
 #include "tooltips/tooltip_bubble.h"
 #include "tooltips/tooltip_overlay.h"
 #include "tooltips/tooltip_source.h"
@@ -20,14 +20,11 @@ using State = TooltipOverlay::State;
 namespace {
 
 void enter(QWidget* widget) {
-    const QPointF local = QRectF(widget->rect()).center();
-    QEnterEvent event(local, widget->mapTo(widget->window(), local), widget->mapToGlobal(local));
-    QApplication::sendEvent(widget, &event);
+    testing::hover(widget, true);
 }
 
 void leave(QWidget* widget) {
-    QEvent event(QEvent::Leave);
-    QApplication::sendEvent(widget, &event);
+    testing::hover(widget, false);
 }
 
 QPushButton* source(QWidget* parent, const QString& text, QRect geometry) {

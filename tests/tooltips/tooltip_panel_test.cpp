@@ -3,7 +3,7 @@
 
 #include <QTest>
 
-#include "../panel/panel_fixture.h"
+#include "pindle/testing/panel_fixture.h"
 #include "panel/note_rail.h"
 #include "tooltips/tooltip_bubble.h"
 #include "tooltips/tooltip_overlay.h"

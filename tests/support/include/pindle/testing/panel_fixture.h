@@ -4,27 +4,15 @@
 #include <string>
 #include <vector>
 
-#include <QPalette>
 #include <QTemporaryDir>
 
 #include "notes/file_system.h"
-#include "notes/manual_time.h"
+#include "pindle/testing/manual_time.h"
+#include "pindle/testing/widgets.h"
 #include "notes/store.h"
 #include "panel/panel_view.h"
 
 namespace pindle::testing {
-
-// Qt's own light palette, and a dark one of the kind a dark desktop theme hands to Qt.
-QPalette lightPalette();
-QPalette darkPalette();
-
-// Synthetic pointer entering (or leaving) `widget`.
-void hover(QWidget* widget, bool inside);
-void click(QWidget* widget);
-// `widget`'s rectangle in `panel`'s coordinates.
-QRect boxOf(const QWidget* widget, const QWidget* panel);
-// Each of the red, green and blue channels within `tolerance`.
-bool near(const QColor& actual, const QColor& expected, int tolerance);
 
 // A real store on a temporary folder with hand-driven time, and a panel view on it.
 class PanelFixture {

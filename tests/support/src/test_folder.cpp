@@ -1,4 +1,4 @@
-#include "test_folder.h"
+#include "pindle/testing/test_folder.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scheduler.h"
+#include "notes/scheduler.h"
 
 #include <map>
 #include <utility>

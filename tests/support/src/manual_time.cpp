@@ -1,4 +1,4 @@
-#include "manual_time.h"
+#include "pindle/testing/manual_time.h"
 
 #include <algorithm>
 
