@@ -93,4 +93,4 @@ lint: build
 	clang-tidy -p $(BUILD_DIR) --quiet $(filter %.cpp,$(SOURCES))
 
 clean:
-	rm -rf build build-asan build-core build-release
+	rm -rf build build-asan build-core build-release build-fuzz
