@@ -1,5 +1,5 @@
 // Light and dark from the desktop portal's appearance setting, against a stand-in portal on the
-// private session bus that dbus-run-session gives this test.
+// private session bus that tests/e2e/desktop.py gives this test.
 
 #include "platform/color_scheme.h"
 #include "platform/desktop_color_scheme.h"
@@ -102,7 +102,7 @@ private:
 private slots:
     void initTestCase() {
         if (!QDBusConnection::sessionBus().isConnected()) {
-            QSKIP("no session bus (run under dbus-run-session)");
+            QSKIP("no session bus (run under tests/e2e/desktop.py)");
         }
         m_desktop = QApplication::palette();
         QVERIFY(!isDark(m_desktop));

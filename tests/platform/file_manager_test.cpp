@@ -1,4 +1,4 @@
-// Revealing notes.json: FileManager1 ShowItems on a private session bus (dbus-run-session), and
+// Revealing notes.json: FileManager1 ShowItems on a private session bus (tests/e2e/desktop.py), and
 // the fallback of opening the folder.
 
 #include "platform/file_manager.h"

@@ -1,5 +1,5 @@
 // Hot keys through the GlobalShortcuts portal, against a stand-in portal on a private session bus
-// (dbus-run-session).
+// (tests/e2e/desktop.py).
 
 #include "platform/portal_hot_key_service.h"
 

@@ -1,5 +1,5 @@
-// When the desktop has a tray for Pindle's icon, on a private X display (on_virtual_desktop.py) and
-// a private session bus (dbus-run-session). The test plays the other programs itself: a
+// When the desktop has a tray for Pindle's icon, on a private X display and session bus
+// (tests/e2e/desktop.py). The test plays the other programs itself: a
 // StatusNotifierWatcher on a bus connection of its own, and XEmbed trays on X connections of their
 // own.
 
@@ -117,10 +117,10 @@ class TrayHostWatcherTest : public QObject {
 private slots:
     void initTestCase() {
         if (!QDBusConnection::sessionBus().isConnected()) {
-            QSKIP("no session bus (run under dbus-run-session)");
+            QSKIP("no session bus (run under tests/e2e/desktop.py)");
         }
         if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-            QSKIP("needs an X display (run under on_virtual_desktop.py)");
+            QSKIP("needs an X display (run under tests/e2e/desktop.py)");
         }
     }
 
