@@ -77,6 +77,7 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching() {
     assertMainThread();
     buildMainMenu();
+    buildContextMenu();
     watchForTray();
     createPanel();
     registerHotKey();
@@ -137,6 +138,18 @@ void AppDelegate::buildMainMenu() {
     }
 }
 
+void AppDelegate::buildContextMenu() {
+    m_contextMenu = new QMenu();
+    QAction* title = m_contextMenu->addAction(QStringLiteral("Pindle"));
+    title->setEnabled(false);
+    m_contextMenu->addSeparator();
+    m_contextMenu->addAction(tr("Reveal Notes in Finder"), this, &AppDelegate::revealNotes);
+    m_contextMenu->addSeparator();
+    QAction* quit = m_contextMenu->addAction(tr("Quit Pindle"), this, &AppDelegate::terminate);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(m_contextMenu, &QMenu::aboutToShow, this, &AppDelegate::closePanel);
+}
+
 void AppDelegate::watchForTray() {
     if (!m_services.useTray) {
         return;
@@ -157,6 +170,9 @@ void AppDelegate::createStatusItem() {
     // restarts, a StatusNotifierItem registers again with a watcher that does.
     m_statusItem = new QSystemTrayIcon(trayIcon(m_highlighted));
     m_statusItem->setToolTip(QStringLiteral("Pindle"));
+    // The menu stays with the icon: a StatusNotifierItem host shows it itself (over D-Bus) on a
+    // right click, and only when the icon has one; an XEmbed tray's right click pops it up in Qt.
+    m_statusItem->setContextMenu(m_contextMenu);
     connect(m_statusItem, &QSystemTrayIcon::activated, this, &AppDelegate::statusItemActivated);
     m_statusItem->show();
 }
@@ -281,11 +297,15 @@ void AppDelegate::appearanceChanged() {
 void AppDelegate::statusItemActivated(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
     case QSystemTrayIcon::Context:
-        showContextMenu();
+        // The tray or Qt shows the icon's menu; its aboutToShow closes the panel. Some hosts ask
+        // for the menu without showing it, so the panel is closed here as well.
+        closePanel();
         break;
     case QSystemTrayIcon::Trigger:
-        // Ctrl with the left button stands for the right button, as on one-button pointers.
-        if (QGuiApplication::keyboardModifiers() & Qt::ControlModifier) {
+        // Ctrl with the left button stands for the right button, as on one-button pointers. The
+        // keyboard as it is now counts: the modifiers Qt saw last may be those of a Ctrl+W that
+        // closed the panel, and a tray's click carries no key state of its own.
+        if (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) {
             showContextMenu();
             break;
         }
@@ -303,27 +323,12 @@ void AppDelegate::statusItemActivated(QSystemTrayIcon::ActivationReason reason) 
 
 void AppDelegate::showContextMenu() {
     closePanel();
-    if (m_contextMenu) {
-        m_contextMenu->close();
-    }
-    // A fresh menu each time, gone once dismissed, so the next click toggles again.
-    auto* menu = new QMenu();
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* title = menu->addAction(QStringLiteral("Pindle"));
-    title->setEnabled(false);
-    menu->addSeparator();
-    menu->addAction(tr("Reveal Notes in Finder"), this, &AppDelegate::revealNotes);
-    menu->addSeparator();
-    QAction* quit = menu->addAction(tr("Quit Pindle"), this, &AppDelegate::terminate);
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    m_contextMenu = menu;
-
     QPoint at = QCursor::pos();
     if (const auto icon = trayIconGeometry()) {
         at = icon->bottomLeft() + QPoint(0, 1);
     }
     // QMenu moves itself up when there is no room below (a tray at the bottom of the screen).
-    menu->popup(at);
+    m_contextMenu->popup(at);
 }
 
 void AppDelegate::revealNotes() {

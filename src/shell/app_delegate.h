@@ -103,7 +103,8 @@ public:
     void appearanceChanged();
 
     void statusItemActivated(QSystemTrayIcon::ActivationReason reason);
-    // Closes the panel and pops up "Pindle" / "Reveal Notes in Finder" / "Quit Pindle".
+    // Closes the panel and pops up the tray icon's menu ("Pindle" / "Reveal Notes in Finder" /
+    // "Quit Pindle"), for Ctrl with the left button.
     void showContextMenu();
     // Shows notes.json at its default location selected in the file manager.
     void revealNotes();
@@ -126,6 +127,7 @@ public:
 
 private:
     void buildMainMenu();
+    void buildContextMenu();
     void watchForTray();
     void createStatusItem();
     void createPanel();

