@@ -4,10 +4,20 @@
 
 namespace pindle {
 
-QPointF panelOrigin(const QRectF& anchor, const QSizeF& panelSize, const std::optional<ScreenArea>& screen) {
+QPointF panelOrigin(const QRectF& given, const QSizeF& panelSize, const std::optional<ScreenArea>& screen) {
     const qreal w = panelSize.width();
     const qreal h = panelSize.height();
-    const bool above = screen && anchor.center().y() > screen->geometry.center().y();
+    const bool above = screen && given.center().y() > screen->geometry.center().y();
+
+    // A point inside a bar (where a StatusNotifierItem host reports its click) or an icon that
+    // ends short of the bar's edge reaches to that edge, so the panel keeps its distance from the
+    // bar rather than from the pointer.
+    QRectF anchor = given;
+    if (screen && anchor.bottom() < screen->available.top()) {
+        anchor.setBottom(screen->available.top());
+    } else if (screen && anchor.top() > screen->available.bottom()) {
+        anchor.setTop(screen->available.bottom());
+    }
 
     qreal x = anchor.center().x() - w * 0.5;
     qreal y = above ? anchor.top() - kDropDistance - h : anchor.bottom() + kDropDistance;

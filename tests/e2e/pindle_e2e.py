@@ -52,7 +52,7 @@ class TrayTest(PindleTest):
         ix, iy, iw, ih = d.tray_icon()
         plain = self.icon_picture()
         self.open_from_tray()
-        self.assertEqual(d.panel_geometry(), (WIDTH - 8 - 360, iy + ih + 6, 360, 520))
+        self.assertEqual(d.panel_geometry(), (WIDTH - 8 - 360, d.work_area()[1] + 6, 360, 520))
         self.assertNotEqual(self.icon_picture(), plain, "the icon is not highlighted while the panel is shown")
         # On every desktop, out of taskbars and pagers, above other windows.
         states = d.xprop(d.panel(), "_NET_WM_STATE")
@@ -73,7 +73,7 @@ class TrayTest(PindleTest):
         self.open_from_tray()
         x, y, w, h = d.panel_geometry()
         self.assertLessEqual(abs((x + w / 2) - (ix + iw / 2)), 1)
-        self.assertEqual(y, iy + ih + 6)
+        self.assertEqual(y, d.work_area()[1] + 6)
 
     def test_show_panel_at_launch_waits_for_the_icon_to_dock(self):
         d = self.desktop
@@ -81,7 +81,7 @@ class TrayTest(PindleTest):
         wait_for(d.panel_active, what="the panel")
         ix, iy, iw, ih = d.tray_icon()
         x, y, w, h = d.panel_geometry()
-        self.assertEqual((x + w, y), (WIDTH - 8, iy + ih + 6))
+        self.assertEqual((x + w, y), (WIDTH - 8, d.work_area()[1] + 6))
 
 
 class TypingAndClosingTest(PindleTest):

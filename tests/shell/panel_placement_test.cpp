@@ -9,7 +9,7 @@ TEST(PanelPlacement, CentresBelowOrAboveTheAnchorAndClampsInOrder) {
     // 1920 x 1080 with a 28 px bar along the top, or a 30 px tray along the bottom.
     const ScreenArea topBar{{0, 0, 1920, 1080}, {0, 28, 1920, 1052}};
     const ScreenArea bottomTray{{0, 0, 1920, 1080}, {0, 0, 1920, 1050}};
-    const QRectF icon(940, 2, 24, 24);
+    const QRectF icon(940, 4, 24, 24);
     struct Case {
         const char* name;
         QRectF anchor;
@@ -17,25 +17,27 @@ TEST(PanelPlacement, CentresBelowOrAboveTheAnchorAndClampsInOrder) {
         QPointF origin;
     };
     const Case cases[] = {
-        {"centred, 6 below the icon", icon, topBar, {952 - 180, 26 + 6}},
-        {"right edge 8 inside", {1890, 2, 24, 24}, topBar, {1920 - 8 - 360, 32}},
+        {"centred, 6 below the icon", icon, topBar, {952 - 180, 28 + 6}},
+        {"right edge 8 inside", {1890, 4, 24, 24}, topBar, {1920 - 8 - 360, 34}},
         {"left edge 8 inside a docked area",
-         {70, 2, 24, 24},
+         {70, 4, 24, 24},
          ScreenArea{{0, 0, 1920, 1080}, {64, 28, 1856, 1052}},
-         {64 + 8, 32}},
+         {64 + 8, 34}},
         {"too narrow: the left margin wins",
-         {250, 2, 24, 24},
+         {250, 4, 24, 24},
          ScreenArea{{0, 0, 300, 1080}, {0, 28, 300, 1052}},
-         {8, 32}},
+         {8, 34}},
         {"too short: the bottom stays 8 inside, over the icon",
          icon,
          ScreenArea{{0, 0, 1920, 1080}, {0, 28, 1920, 400}},
          {772, 428 - 8 - 520}},
-        {"fractions kept", {940.25, 2.5, 24, 24}, topBar, {952.25 - 180, 26.5 + 6}},
+        {"fractions kept", {940.25, 4.5, 24, 24}, topBar, {952.25 - 180, 28.5 + 6}},
+        {"a point or icon inside the bar: 6 below the bar", {600, 14, 0, 0}, topBar, {420, 28 + 6}},
         {"no screen: unclamped", {-500, -100, 20, 20}, std::nullopt, {-490 - 180, -80 + 6}},
         // In the lower half of its screen the panel opens above the anchor.
         {"above a bottom tray icon, 8 inside", {940, 1054, 22, 22}, bottomTray, {951 - 180, 1050 - 8 - 520}},
         {"above a pointer", {600, 900, 0, 0}, bottomTray, {420, 900 - 6 - 520}},
+        {"above a pointer in the tray: 8 inside", {600, 1070, 0, 0}, bottomTray, {420, 1050 - 8 - 520}},
         {"on the middle line: below",
          {600, 1000, 0, 0},
          ScreenArea{{0, 0, 1920, 2000}, {0, 0, 1920, 1970}},
