@@ -1,6 +1,7 @@
 #include "desktop_integration.h"
 
 #include <QGuiApplication>
+#include <QMargins>
 #include <QWidget>
 
 #include <xcb/xcb.h>
@@ -22,7 +23,7 @@ constexpr std::uint32_t kSourceApplication = 1;
 class NoDesktopIntegration final : public DesktopIntegration {
 public:
     bool compositing() const override { return false; }
-    void prepareToShow(QWidget*) override {}
+    void prepareToShow(QWidget*, const QMargins&) override {}
     void shown(QWidget*) override {}
 };
 
@@ -37,6 +38,7 @@ public:
         m_skipTaskbar = atom("_NET_WM_STATE_SKIP_TASKBAR");
         m_skipPager = atom("_NET_WM_STATE_SKIP_PAGER");
         m_desktop = atom("_NET_WM_DESKTOP");
+        m_frameExtents = atom("_GTK_FRAME_EXTENTS");
         // The manager of screen 0; Pindle's panel lives on the default screen.
         m_compositorSelection = atom("_NET_WM_CM_S0");
     }
@@ -52,8 +54,17 @@ public:
         return owned;
     }
 
-    void prepareToShow(QWidget* window) override {
+    void prepareToShow(QWidget* window, const QMargins& shadow) override {
         const auto id = static_cast<xcb_window_t>(window->winId());
+        if (shadow.isNull()) {
+            xcb_delete_property(m_connection, id, m_frameExtents);
+        } else {
+            const std::array<std::uint32_t, 4> extents{
+                static_cast<std::uint32_t>(shadow.left()), static_cast<std::uint32_t>(shadow.right()),
+                static_cast<std::uint32_t>(shadow.top()), static_cast<std::uint32_t>(shadow.bottom())};
+            xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, id, m_frameExtents, XCB_ATOM_CARDINAL, 32,
+                                static_cast<std::uint32_t>(extents.size()), extents.data());
+        }
         // Qt merges its own states into this property when it maps the window.
         const std::array<xcb_atom_t, 3> states{m_sticky, m_skipTaskbar, m_skipPager};
         xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, id, m_netWmState, XCB_ATOM_ATOM, 32,
@@ -100,6 +111,7 @@ private:
     xcb_atom_t m_skipTaskbar;
     xcb_atom_t m_skipPager;
     xcb_atom_t m_desktop;
+    xcb_atom_t m_frameExtents;
     xcb_atom_t m_compositorSelection;
 };
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+class QMargins;
 class QWidget;
 
 namespace pindle {
@@ -22,8 +23,11 @@ public:
 
     // Call before every show of `window` (a native top-level): shown on every virtual desktop,
     // left out of taskbars and pagers. The window manager drops these hints while the window is
-    // hidden, so they are set again each time.
-    virtual void prepareToShow(QWidget* window) = 0;
+    // hidden, so they are set again each time. `shadow` is the transparent margin the window
+    // draws its shadow in (none without compositing): the window manager is told, so it places
+    // and keeps on screen the card, not the shadow (_GTK_FRAME_EXTENTS, which xfwm4, mutter and
+    // KWin honour for client-side shadows).
+    virtual void prepareToShow(QWidget* window, const QMargins& shadow) = 0;
 
     // Call right after `window` was shown, for window managers that only honour the hints as
     // requests on a mapped window.

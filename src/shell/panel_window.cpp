@@ -164,7 +164,7 @@ void PanelWindow::present() {
         applyCompositing(compositing);
         move(contentTopLeft - QPoint(m_margins.left(), m_margins.top()));
     }
-    m_desktop.prepareToShow(this);
+    m_desktop.prepareToShow(this, m_margins);
     show();
     raise();
     activateWindow();
