@@ -8,7 +8,13 @@
 #include <QPalette>
 #include <QPixmap>
 
+#include <xcb/xcb.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
 
 namespace pindle {
 
@@ -18,13 +24,75 @@ QColor opposite(const QColor& color) {
     return color.lightnessF() > 0.5 ? QColor(0, 0, 0) : QColor(255, 255, 255);
 }
 
+xcb_atom_t internAtom(xcb_connection_t* connection, const std::string& name) {
+    auto* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 1, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+// The foreground colour an XEmbed tray asks its icons to draw in (the first of the twelve 16-bit
+// values of _NET_SYSTEM_TRAY_COLORS on the tray's manager window), when it gives one.
+std::optional<QColor> trayForeground() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection) {
+        return std::nullopt;
+    }
+    const xcb_atom_t selection = internAtom(connection, "_NET_SYSTEM_TRAY_S0");
+    const xcb_atom_t colors = internAtom(connection, "_NET_SYSTEM_TRAY_COLORS");
+    if (selection == XCB_ATOM_NONE || colors == XCB_ATOM_NONE) {
+        return std::nullopt;
+    }
+    auto* owner = xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const xcb_window_t tray = owner ? owner->owner : xcb_window_t{XCB_WINDOW_NONE};
+    std::free(owner);
+    if (tray == XCB_WINDOW_NONE) {
+        return std::nullopt;
+    }
+    auto* reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, tray, colors, XCB_ATOM_CARDINAL, 0, 12), nullptr);
+    std::optional<QColor> result;
+    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 12) {
+        std::uint32_t rgb[3];
+        std::memcpy(rgb, xcb_get_property_value(reply), sizeof rgb);
+        result = QColor::fromRgba64(static_cast<quint16>(rgb[0]), static_cast<quint16>(rgb[1]),
+                                    static_cast<quint16>(rgb[2]));
+    }
+    std::free(reply);
+    return result;
+}
+
+// Xfce's, GNOME's and Plasma's trays recolour symbolic icons. LXQt's panel shows a named icon as
+// the theme has it (black on its dark bar) and, given a name Qt's item cannot resolve for it
+// (no IconThemePath), nothing at all: it gets the pixels.
+bool hostRecoloursSymbolicIcons() {
+    static const bool recolours = [] {
+        const QStringList desktops = qEnvironmentVariable("XDG_CURRENT_DESKTOP").toUpper().split(QLatin1Char(':'));
+        return desktops.contains(QLatin1String("XFCE")) || desktops.contains(QLatin1String("GNOME")) ||
+               desktops.contains(QLatin1String("KDE"));
+    }();
+    return recolours;
+}
+
+// What the icon is drawn with: the tray's own foreground where it tells one, else the
+// application's palette.
+QPalette iconPalette() {
+    QPalette palette = QGuiApplication::palette();
+    if (const auto foreground = trayForeground()) {
+        palette.setColor(QPalette::Active, QPalette::WindowText, *foreground);
+    }
+    return palette;
+}
+
 class TrayIconEngine final : public QIconEngine {
 public:
     explicit TrayIconEngine(bool highlighted)
         : m_highlighted(highlighted) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
-        paintTrayIcon(*painter, QRectF(rect), m_highlighted, QGuiApplication::palette());
+        paintTrayIcon(*painter, QRectF(rect), m_highlighted, iconPalette());
     }
 
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
@@ -36,7 +104,7 @@ public:
         pixmap.fill(Qt::transparent);
         pixmap.setDevicePixelRatio(scale);
         QPainter painter(&pixmap);
-        paintTrayIcon(painter, QRectF(QPointF(0, 0), QSizeF(size)), m_highlighted, QGuiApplication::palette());
+        paintTrayIcon(painter, QRectF(QPointF(0, 0), QSizeF(size)), m_highlighted, iconPalette());
         return pixmap;
     }
 
@@ -44,6 +112,13 @@ public:
 
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
         return {QSize(16, 16), QSize(22, 22), QSize(24, 24), QSize(32, 32), QSize(48, 48), QSize(64, 64)};
+    }
+
+    // Where the StatusNotifierItem host draws symbolic icons in its bar's own text colour, it is
+    // given the installed one by name (a host that does not find it takes the pixels). The
+    // highlighted icon has no name, so hosts show it as drawn.
+    QString iconName() override {
+        return !m_highlighted && hostRecoloursSymbolicIcons() ? QStringLiteral("pindle-symbolic") : QString();
     }
 
     QIconEngine* clone() const override { return new TrayIconEngine(m_highlighted); }
@@ -90,7 +165,7 @@ void paintTrayIcon(QPainter& painter, const QRectF& bounds, bool highlighted, co
         // The halo keeps the glyph visible on a panel of the glyph's own tone.
         QColor halo = opposite(glyph);
         halo.setAlphaF(0.85f);
-        painter.setPen(QPen(halo, std::max<qreal>(1.0, side / 20), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setPen(QPen(halo, std::max<qreal>(1.5, side / 12), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(dots);
     }
