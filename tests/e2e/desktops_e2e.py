@@ -1,0 +1,121 @@
+#!/usr/bin/python3
+"""The same checks of Pindle in the bar on every real desktop of desktop.py's DESKTOPS (Xfce's
+panel under compositing xfwm4 at the top and the bottom, LXQt's panel, tint2, sway with waybar):
+the icon appears in a bar that starts after Pindle; a left click opens the panel by the bar (6 px
+below a top bar, 8 px above a bottom one: the screen margin wins) centred on the icon, 8 px or more
+inside the screen's edges; typed text reaches notes.json; a plain click after a Ctrl+W close opens
+it again; a second click closes it; a right click closes it and shows Pindle's menu, whose
+"Quit Pindle" quits with the text on disk.
+
+    desktops_e2e.py PINDLE_BINARY DESKTOP
+"""
+
+import os
+import shutil
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import DESKTOPS, WIDTH, DesktopTest, holds_for, run_tests, wait_for  # noqa: E402
+
+import dbus  # noqa: E402
+
+WATCHER = "org.kde.StatusNotifierWatcher"
+PROGRAMS = {"xfce-top": ["xfwm4", "xfce4-panel"], "xfce-bottom": ["xfwm4", "xfce4-panel"],
+            "lxqt": ["openbox", "lxqt-panel"], "tint2": ["openbox", "tint2"], "sway": ["sway", "waybar", "grim"]}
+
+
+class DesktopMatrix(DesktopTest):
+    def test_in_the_bar(self):
+        d = self.desktop
+        # Pindle first, the bar after it, as autostart may have it.
+        d.stop(d.tray)
+        d.start_pindle(wait_for_tray_icon=False)
+        d.start_bar()
+        icon = wait_for(lambda: (lambda i: i if holds_for(lambda: d.tray_icon() == i, 0.5) else None)(
+            d.tray_icon()), timeout=15, what="the icon to settle in the bar")
+        ax, ay, aw, ah = d.work_area()
+
+        d.click_tray_icon()
+        wait_for(d.panel_active, what="a click to open the panel")
+        x, y, w, h = d.panel_geometry()
+        gap = y - (ay) if d.edge == "top" else (ay + ah) - (y + h)
+        if DESKTOPS[self.desktop_kind].get("anchor", "icon") == "icon":
+            centre = min(max(icon[0] + icon[2] / 2 - w / 2, ax + 8), ax + aw - 8 - w)
+        else:  # No usable anchor: the top centre of the area left by the bar.
+            centre = ax + aw / 2 - w / 2
+        print(f"\n{self.desktop_kind}: icon {icon}, work area {(ax, ay, aw, ah)}, card {(x, y, w, h)}: "
+              f"{gap} px from the bar, {ax + aw - x - w} px from the right edge", file=sys.stderr)
+        self.shot("open.png")
+        self.assertEqual((w, h), (360, 520))
+        self.assertEqual(gap, 6 if d.edge == "top" else 8)
+        self.assertLessEqual(abs(x - centre), 1)
+        d.xdotool("type", "--delay", "10", "on the desktop")
+        wait_for(lambda: "on the desktop" in d.read_document(), what="the text in notes.json")
+
+        # Closed with Ctrl+W, the next plain click opens rather than showing the menu.
+        d.xdotool("key", "ctrl+w")
+        wait_for(lambda: not d.panel_shown(), what="Ctrl+W to close the panel")
+        time.sleep(0.3)
+        d.click_tray_icon()
+        wait_for(d.panel_active, what="a click after Ctrl+W to open the panel")
+        time.sleep(0.3)
+        d.click_tray_icon()
+        wait_for(lambda: not d.panel_shown(), what="a second click to close the panel")
+        time.sleep(0.3)
+
+        # A right click on the open panel's icon: the panel closes, the menu shows.
+        d.click_tray_icon()
+        wait_for(d.panel_active, what="the panel")
+        beside = self.menu_area(icon)
+        before = d.picture(*beside)
+        d.click_tray_icon(button=3)
+        wait_for(lambda: not d.panel_shown(), what="a right click to close the panel")
+        wait_for(lambda: d.picture(*beside) != before, what="the menu")
+        self.shot("menu.png")
+        quit_item = self.check_exported_menu()
+        if d.wayland:
+            # The menu is waybar's, beyond xdotool's reach: choose Quit as waybar does.
+            self.menu.Event(quit_item, "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0))
+        else:
+            d.xdotool("key", "Up", "Return")
+        self.assertEqual(d.pindle.wait(10), 0)
+        self.assertIn("on the desktop", d.read_document())
+
+    def menu_area(self, icon):
+        """The part of the screen a menu of the icon covers: beside it, towards the screen."""
+        x = min(max(icon[0] - 100, 0), WIDTH - 260)
+        _, ay, _, ah = self.desktop.work_area()
+        return (x, ay, 260, 60) if self.desktop.edge == "top" else (x, ay + ah - 60, 260, 60)
+
+    def check_exported_menu(self):
+        """On a StatusNotifierItem host: the menu Pindle's item exports over D-Bus. Returns the id
+        of "Quit Pindle"."""
+        if DESKTOPS[self.desktop_kind]["tray"] != "sni":
+            return None
+        bus = dbus.bus.BusConnection(self.desktop.env["DBUS_SESSION_BUS_ADDRESS"])
+        self.addCleanup(bus.close)
+        watcher = bus.get_object(WATCHER, "/StatusNotifierWatcher")
+        (item,) = watcher.Get(WATCHER, "RegisteredStatusNotifierItems", dbus_interface=dbus.PROPERTIES_IFACE)
+        name, path = (item.split("/", 1) + [""])[:2]
+        item = bus.get_object(name, "/" + (path or "StatusNotifierItem"))
+        menu_path = item.Get("org.kde.StatusNotifierItem", "Menu", dbus_interface=dbus.PROPERTIES_IFACE)
+        self.assertNotEqual(menu_path, "/NO_DBUSMENU")
+        self.menu = dbus.Interface(bus.get_object(name, menu_path), "com.canonical.dbusmenu")
+        _, (_, _, children) = self.menu.GetLayout(0, -1, ["label", "type", "enabled"])
+        entries = [(str(p.get("label", "")).replace("&", ""), str(p.get("type", "standard")), bool(p.get("enabled", 1)))
+                   for _, p, _ in children]
+        self.assertEqual(entries, [("Pindle", "standard", False), ("", "separator", True),
+                                   ("Reveal Notes in Finder", "standard", True), ("", "separator", True),
+                                   ("Quit Pindle", "standard", True)])
+        return children[-1][0]
+
+
+if __name__ == "__main__":
+    if len(sys.argv) > 2:
+        DesktopMatrix.desktop_kind = sys.argv.pop(2)
+        missing = [p for p in PROGRAMS[DesktopMatrix.desktop_kind] if not shutil.which(p)]
+        if missing:
+            print("SKIP: not installed:", *missing, "(scripts/install-deps installs them)", file=sys.stderr)
+            sys.exit(77)
+    sys.exit(run_tests(__doc__))
