@@ -13,7 +13,6 @@ set, writes a screenshot once COMMAND has run 2 s (with --screenshot) and exits 
 """
 
 import argparse
-import ctypes
 import json
 import os
 import pwd
@@ -138,10 +137,10 @@ def waybar(d):
 DESKTOPS = {
     "bare": dict(wm=["openbox", "--sm-disable"], bar=None),
     "openbox": dict(wm=["openbox", "--sm-disable"], bar=trayer, tray="xembed"),
-    "xfce-top": dict(wm=["xfwm4", "--compositor=on"], bar=xfce4_panel, tray="sni", compositing=True,
+    "xfce-top": dict(wm=["xfwm4", "--compositor=on"], bar=xfce4_panel, tray="sni",
                      services=["org.xfce.Xfconf"], env={"XDG_CURRENT_DESKTOP": "XFCE"}),
     "xfce-bottom": dict(wm=["xfwm4", "--compositor=on"], bar=xfce4_panel, edge="bottom", tray="sni",
-                        compositing=True, services=["org.xfce.Xfconf"], env={"XDG_CURRENT_DESKTOP": "XFCE"}),
+                        services=["org.xfce.Xfconf"], env={"XDG_CURRENT_DESKTOP": "XFCE"}),
     "lxqt": dict(wm=["openbox", "--sm-disable"], bar=lxqt_panel, edge="bottom", tray="sni",
                  env={"XDG_CURRENT_DESKTOP": "LXQt"}),
     "tint2": dict(wm=["openbox", "--sm-disable"], bar=tint2, edge="bottom", tray="xembed"),
@@ -204,8 +203,6 @@ class Desktop:
                 # The work area is the last thing openbox sets up before it manages windows.
                 wait_for(lambda: "window id #" in self.x(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]) and
                          "=" in self.x(["xprop", "-root", "_NET_WORKAREA"]), timeout=10, what="the window manager")
-                if self.profile.get("compositing"):
-                    wait_for(self.compositing, timeout=10, what="the compositing manager")
             self.bar_before = None
             if bar and self.profile["bar"]:
                 self.start_bar()
@@ -223,6 +220,13 @@ class Desktop:
         if self.user:
             os.chown(path, self.user.pw_uid, self.user.pw_gid)
         return path
+
+    def _as_user(self):
+        """On the Wayland desktop, everything but the bus runs as the test user: XWayland lets in
+        only the user that started it."""
+        if self.user:
+            os.setgid(self.user.pw_gid)
+            os.setuid(self.user.pw_uid)
 
     def _test_user(self):
         """sway refuses to run as root: a system user of the harness's own runs the Wayland side."""
@@ -280,7 +284,9 @@ class Desktop:
 
     def _start_sway(self):
         if self.user:
-            os.chown(self.runtime, self.user.pw_uid, self.user.pw_gid)
+            for folder in ("runtime", "data", "config", "cache"):
+                os.makedirs(os.path.join(self.root, folder), exist_ok=True)
+                os.chown(os.path.join(self.root, folder), self.user.pw_uid, self.user.pw_gid)
         config = self.write("sway.conf", f"output HEADLESS-1 resolution {WIDTH}x{HEIGHT} position 0 0\n"
                             "xwayland enable\nseat seat0 hide_cursor 0\n")
         self.env.update(WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman",
@@ -297,12 +303,8 @@ class Desktop:
 
     def _spawn(self, argv, name, pass_fds=()):
         log = open(os.path.join(self.root, name + ".log"), "ab")
-        preexec = None
-        if self.user and name != "dbus-daemon":
-            uid, gid = self.user.pw_uid, self.user.pw_gid
-            preexec = lambda: (os.setgid(gid), os.setuid(uid))  # noqa: E731
         process = subprocess.Popen(argv, env=self.env, stdout=log, stderr=log, start_new_session=True,
-                                   pass_fds=pass_fds, preexec_fn=preexec)
+                                   pass_fds=pass_fds, preexec_fn=self._as_user if name != "dbus-daemon" else None)
         log.close()
         self.children.append(process)
         return process
@@ -343,7 +345,8 @@ class Desktop:
 
     def start_pindle(self, *arguments, wait_for_tray_icon=None):
         log = open(os.path.join(self.root, "pindle.log"), "ab")
-        self.pindle = subprocess.Popen([self.pindle_binary, *arguments], env=self.env, stdout=log, stderr=log)
+        self.pindle = subprocess.Popen([self.pindle_binary, *arguments], env=self.env, stdout=log, stderr=log,
+                                       preexec_fn=self._as_user)
         log.close()
         self.children.append(self.pindle)
         if wait_for_tray_icon is None:
@@ -357,7 +360,8 @@ class Desktop:
         return self.pindle
 
     def run_pindle(self, *arguments, timeout=10):
-        return subprocess.run([self.pindle_binary, *arguments], env=self.env, capture_output=True, timeout=timeout)
+        return subprocess.run([self.pindle_binary, *arguments], env=self.env, capture_output=True, timeout=timeout,
+                              preexec_fn=self._as_user)
 
     def close(self, keep=False):
         # Pindle first, so it can write its notes while the display is still there.
@@ -380,7 +384,7 @@ class Desktop:
     # -- queries -----------------------------------------------------------------------------------
 
     def x(self, argv, check=False):
-        result = subprocess.run(argv, env=self.env, capture_output=True, text=True, timeout=10)
+        result = subprocess.run(argv, env=self.env, capture_output=True, text=True, timeout=10, preexec_fn=self._as_user)
         if check and result.returncode != 0:
             raise AssertionError(f"{argv} failed: {result.stderr}")
         return result.stdout
@@ -390,20 +394,6 @@ class Desktop:
 
     def xprop(self, window, name):
         return self.x(["xprop", "-id", str(window), name]).split("=", 1)[-1].strip()
-
-    def compositing(self):
-        """Whether a compositing manager owns the screen's _NET_WM_CM_S0 selection."""
-        x = ctypes.CDLL("libX11.so.6")
-        x.XOpenDisplay.restype = ctypes.c_void_p
-        x.XInternAtom.restype = x.XGetSelectionOwner.restype = ctypes.c_ulong
-        x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-        x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-        x.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        display = x.XOpenDisplay(self.display.encode())
-        try:
-            return x.XGetSelectionOwner(display, x.XInternAtom(display, b"_NET_WM_CM_S0", 0)) != 0
-        finally:
-            x.XCloseDisplay(display)
 
     def work_area(self):
         """(x, y, width, height) of the screen minus the bars."""
@@ -422,14 +412,11 @@ class Desktop:
     def picture(self, x, y, w, h):
         """The screen's pixels in the rectangle, as rows of RGB bytes."""
         if self.wayland:
-            out = subprocess.run(["grim", "-g", f"{x},{y} {w}x{h}", "-t", "ppm", "-"], env=self.env,
+            out = subprocess.run(["grim", "-g", f"{x},{y} {w}x{h}", "-t", "ppm", "-"], env=self.env, preexec_fn=self._as_user,
                                  capture_output=True, check=True).stdout
             return out[len(out) - w * h * 3:]
         return subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "-depth", "8", "rgb:-"],
                               env=self.env, capture_output=True, check=True).stdout
-
-    def pixel(self, x, y):
-        return tuple(self.picture(x, y, 1, 1)[:3])
 
     def bar_picture(self):
         return self.picture(*self.bar_rect())
@@ -457,8 +444,7 @@ class Desktop:
         return None
 
     def panel_window_geometry(self):
-        window = self.panel()
-        info = self.window_info(window) if window else None
+        info = self.window_info(self.panel()) if self.panel() else None
         return info if info and info[4] else None
 
     def panel_geometry(self):
@@ -526,7 +512,8 @@ class Desktop:
     def screenshot(self, name):
         path = os.path.join(self.root, name)
         if self.wayland:
-            self.x(["grim", path])
+            with open(path, "wb") as f:
+                f.write(subprocess.run(["grim", "-"], env=self.env, capture_output=True, preexec_fn=self._as_user).stdout)
         else:
             self.x(["import", "-window", "root", path])
         return path
@@ -535,11 +522,7 @@ class Desktop:
         return os.path.join(self.data_home, "Pindle", "notes.json")
 
     def read_document(self):
-        try:
-            with open(self.document(), encoding="utf-8") as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
+        return open(self.document(), encoding="utf-8").read() if os.path.exists(self.document()) else ""
 
 
 class DesktopTest(unittest.TestCase):

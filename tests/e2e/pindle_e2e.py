@@ -41,7 +41,7 @@ class PindleTest(DesktopTest):
         self.portal_process = self.desktop.start_portal(*options)
         bus = dbus.bus.BusConnection(self.desktop.env["DBUS_SESSION_BUS_ADDRESS"])
         self.addCleanup(bus.close)
-        return dbus.Interface(bus.get_object("org.freedesktop.portal.Desktop", "/org/pindle/test"), CONTROL)
+        return dbus.Interface(bus.get_object("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop"), CONTROL)
 
 
 class TrayTest(PindleTest):
@@ -198,7 +198,7 @@ class ColorSchemeTest(PindleTest):
 
         def editor():
             x, y, w, h = d.panel_geometry()
-            return d.pixel(x + w // 2, y + h // 2)
+            return tuple(d.picture(x + w // 2, y + h // 2, 1, 1))
         self.open_from_tray()
         wait_for(lambda: max(editor()) < 80, what="a dark editor")
         d.xdotool("key", "Escape")
