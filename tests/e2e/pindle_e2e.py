@@ -185,8 +185,11 @@ class PortalTest(PindleTest):
         d.env["WAYLAND_DISPLAY"] = "wayland-pindle-test"
         self.portal("--settings")
         d.start_pindle()
-        d.xdotool("key", "ctrl+shift+y")
-        wait_for(d.panel_active, what="the X11 hot key to open the panel")
+        # The grab follows the portal's answer, after the start: pressed until it is there.
+        def press_opens():
+            d.xdotool("key", "ctrl+shift+y")
+            return not holds_for(lambda: not d.panel_active(), 1)
+        wait_for(press_opens, what="the X11 hot key to open the panel")
 
 
 
