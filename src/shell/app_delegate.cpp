@@ -11,6 +11,7 @@
 #include "platform/session_end.h"
 #include "platform/tray_host_watcher.h"
 #include "platform/tray_icon.h"
+#include "platform/wayland_session.h"
 #include "toggle_rule.h"
 
 #include <QApplication>
@@ -312,8 +313,12 @@ void AppDelegate::statusItemActivated(QSystemTrayIcon::ActivationReason reason) 
         [[fallthrough]];
     case QSystemTrayIcon::DoubleClick:
     case QSystemTrayIcon::MiddleClick:
-        // Trays that keep their icon's place to themselves still leave the pointer on it.
-        m_clickAnchor = QRectF(QPointF(QCursor::pos()), QSizeF(0, 0));
+        // Trays that keep their icon's place to themselves still leave the pointer on it. Not on a
+        // Wayland session: there the tray is the compositor's client, and the pointer XWayland
+        // reports is wherever it last crossed an X11 window; the fallback place is better.
+        if (!isWaylandSession()) {
+            m_clickAnchor = QRectF(QPointF(QCursor::pos()), QSizeF(0, 0));
+        }
         togglePanel();
         break;
     case QSystemTrayIcon::Unknown:
