@@ -20,6 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The dependencies are the libraries the program links (Debian's libqt6gui6 also carries the X11
 # platform plugin Qt loads at run time).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own translations: the editor's context menu in the user's language.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
 # The autostart entry lives under /etc: a local edit to it survives upgrades.
 file(WRITE ${PROJECT_BINARY_DIR}/packaging/conffiles "/etc/xdg/autostart/pindle.desktop\n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/packaging/conffiles)

@@ -37,7 +37,7 @@ NoteHeader::NoteHeader(QWidget* parent)
     setObjectName(QStringLiteral("header"));
     m_title->setObjectName(QStringLiteral("title"));
     m_deleteButton->setObjectName(QStringLiteral("deleteButton"));
-    m_deleteButton->setAccessibleName(QStringLiteral("Delete note"));
+    m_deleteButton->setAccessibleName(tr("Delete note"));
     m_deleteButton->setOpacity(kIdleDeleteOpacity);
     tooltip(m_deleteButton, QStringLiteral("Delete note"));
     m_question->setObjectName(QStringLiteral("confirmQuestion"));

@@ -50,7 +50,8 @@ NoteRail::NoteRail(QWidget* parent)
                                         HoverCircleButton::HoverTint::primary,
                                         HoverCircleButton::HitArea::inscribedCircle, m_content);
     m_addButton->setObjectName(QStringLiteral("addNoteButton"));
-    m_addButton->setAccessibleName(QStringLiteral("New note"));
+    m_addButton->setAccessibleName(tr("New note"));
+    // Tooltips are shown verbatim, like the titles they usually name.
     tooltip(m_addButton, QStringLiteral("New note"));
     connect(m_addButton, &QAbstractButton::clicked, this, [this] {
         if (onAdd) {

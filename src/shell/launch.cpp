@@ -32,7 +32,7 @@ const char* const kUsage = QT_TRANSLATE_NOOP(
                       "  -h, --help    show this help and exit\n"
                       "  --version     show the version and exit\n"
                       "\n"
-                      "The notes are saved in %1\n");
+                      "The notes are saved in %1");
 const char* const kUnknownOption =
     QT_TRANSLATE_NOOP("pindle::Launch", "unknown option %1 (pindle --help lists the options)");
 const char* const kNoDisplaySet = QT_TRANSLATE_NOOP(
@@ -142,7 +142,7 @@ int Launch::answer(const LaunchRequest& request, int& argc, char** argv) {
     case LaunchRequest::Kind::run:
         break;
     case LaunchRequest::Kind::help:
-        std::fputs(usage().toLocal8Bit().constData(), stdout);
+        printLine(stdout, usage());
         return 0;
     case LaunchRequest::Kind::version:
         std::printf("Pindle %s\n", PINDLE_VERSION);
