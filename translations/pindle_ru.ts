@@ -105,7 +105,7 @@ Pindle держит быстрые заметки простым текстом 
     </message>
     <message>
         <source>Delete this note?</source>
-        <translation>Удалить заметку?</translation>
+        <translation>Удалить эту заметку?</translation>
     </message>
 </context>
 <context>

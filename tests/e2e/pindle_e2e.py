@@ -10,6 +10,7 @@ in desktops_e2e.py; the endings right after typing in tests/stress.
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -20,6 +21,7 @@ from desktop import WIDTH, DesktopTest, holds_for, run_tests, wait_for  # noqa: 
 import dbus  # noqa: E402
 
 CONTROL = "org.pindle.test.Control"
+ATSPI = "org.a11y.atspi."
 
 
 class PindleTest(DesktopTest):
@@ -271,6 +273,40 @@ class NoTrayTest(PindleTest):
         # The running copy heard none of it.
         self.assertTrue(holds_for(lambda: not d.panel_shown(), 0.3))
         self.assertIsNone(first.poll())
+
+
+class LanguageTest(PindleTest):
+    tray = None
+
+    def test_a_german_session_gets_the_german_panel(self):
+        d = self.desktop
+        # Read as a screen reader would: Qt's accessibility bridge on the desktop's AT-SPI bus.
+        shutil.copy("/usr/share/dbus-1/services/org.a11y.Bus.service", os.path.join(d.root, "services"))
+        d.env.update(LANG="de_DE.UTF-8", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        d.start_pindle("--show-panel")
+        wait_for(d.panel_active, what="the panel")
+        session = dbus.bus.BusConnection(d.env["DBUS_SESSION_BUS_ADDRESS"])
+        self.addCleanup(session.close)
+        launcher = session.get_object("org.a11y.Bus", "/org/a11y/bus")
+        a11y = dbus.bus.BusConnection(launcher.GetAddress(dbus_interface="org.a11y.Bus"))
+        self.addCleanup(a11y.close)
+
+        def shown(owner="org.a11y.atspi.Registry", path="/org/a11y/atspi/accessible/root"):
+            """Name to screen rectangle of every accessible object on the screen."""
+            node = a11y.get_object(owner, path)
+            found = {}
+            if node.GetState(dbus_interface=ATSPI + "Accessible")[0] & (1 << 25):  # showing
+                name = node.Get(ATSPI + "Accessible", "Name", dbus_interface=dbus.PROPERTIES_IFACE)
+                found[str(name)] = node.GetExtents(dbus.UInt32(0), dbus_interface=ATSPI + "Component")
+            for child in node.GetChildren(dbus_interface=ATSPI + "Accessible"):
+                found.update(shown(*child))
+            return found
+
+        x, y, w, h = wait_for(lambda: shown().get("Notiz löschen"), what="the German delete button")
+        d.xdotool("mousemove", str(x + w // 2), str(y + h // 2), "click", "1")
+        names = wait_for(lambda: (lambda s: s if "Diese Notiz löschen?" in s else None)(shown()), what="the question")
+        self.assertTrue({"Abbrechen", "Löschen", "Neue Notiz", "Notiz 1 (leer)"} <= names.keys(), names.keys())
+        self.shot("german.png")
 
 
 if __name__ == "__main__":

@@ -21,6 +21,7 @@ import unittest
 import xml.etree.ElementTree as ElementTree
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+TRANSLATIONS = os.path.join(HERE, "..", "..", "translations")
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 from desktop import Desktop, holds_for, wait_for  # noqa: E402
 
@@ -107,6 +108,19 @@ class InstalledTree:
         self.assertEqual(component.findtext("launchable"), "pindle.desktop")
         self.assertEqual(component.findtext("provides/binary"), "pindle")
         self.assertEqual(component.find("releases/release").get("version"), project_version())
+
+        # Each language there is a .ts file for: its .qm file, found by the installed program, and
+        # the entries and the summary in that language.
+        summaries = {s.get("{http://www.w3.org/XML/1998/namespace}lang") for s in component.findall("summary")}
+        for language in [name[len("pindle_"):-3] for name in os.listdir(TRANSLATIONS) if name.endswith(".ts")]:
+            self.assertTrue(os.path.isfile(os.path.join(usr, "share", "pindle", "translations",
+                                                        f"pindle_{language}.qm")), language)
+            self.assertIn(language, summaries)
+            for entry in (menu, autostart):
+                self.assertTrue(entry.get(f"GenericName[{language}]") and entry.get(f"Comment[{language}]"), language)
+        german = run([binary, "--bogus"], env=dict(os.environ, LANGUAGE="", LC_ALL="de_DE.UTF-8"))
+        self.assertEqual((german.returncode, german.stderr),
+                         (2, "pindle: unbekannte Option --bogus (pindle --help zeigt die Optionen)\n"))
 
         with gzip.open(os.path.join(usr, "share", "man", "man1", "pindle.1.gz"), "rt", encoding="utf-8") as page:
             self.assertIn("--show-panel", page.read().replace("\\-", "-"))
@@ -242,6 +256,24 @@ class DebianPackageTest(InstalledTree, unittest.TestCase):
         self.assertIn("/etc/xdg/autostart/pindle.desktop", status.split("Conffiles:")[1])
         return dpkg
 
+
+class TranslationTest(unittest.TestCase):
+    def test_every_text_in_the_code_has_a_finished_translation_in_every_language(self):
+        """lupdate brings a copy of each .ts file up to date with the code: then no message may be
+        new, unfinished or gone from the code, and each translation keeps its source's %1, %2."""
+        folder = tempfile.mkdtemp(prefix="pindle-ts-")
+        self.addCleanup(shutil.rmtree, folder)
+        names = [name for name in sorted(os.listdir(TRANSLATIONS)) if name.endswith(".ts")]
+        self.assertGreaterEqual(len(names), 8)
+        for name in names:
+            copy = shutil.copy(os.path.join(TRANSLATIONS, name), folder)
+            result = run([os.environ["PINDLE_LUPDATE"], "-locations", "none", os.path.join(HERE, "..", "..", "src"),
+                          "-ts", copy])
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+            for message in ElementTree.parse(copy).iter("message"):
+                source, translation = message.findtext("source"), message.find("translation")
+                self.assertEqual((translation.get("type"), bool(translation.text), re.findall(r"%\d", translation.text or "")),
+                                 (None, True, re.findall(r"%\d", source)), f"{name}: {source!r}")
 
 def missing_tools():
     needed = ["cmake", "desktop-file-validate", "appstreamcli", "Xvfb", "openbox", "trayer", "xdotool"]
