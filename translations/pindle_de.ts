@@ -68,8 +68,9 @@
     <message>
         <source>Usage: pindle [--show-panel]
 
-Pindle keeps quick plain-text notes in the system tray. A click on its icon, or
-Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user.
+Pindle keeps quick plain-text notes in the system tray. A click on its icon,
+or Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per
+user.
 
   --show-panel  open the panel at start, or in the copy that is already running
   -h, --help    show this help and exit
@@ -78,11 +79,11 @@ Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user
 The notes are saved in %1</source>
         <translation>Aufruf: pindle [--show-panel]
 
-Pindle hält schnelle Notizen als reinen Text im Infobereich bereit. Ein Klick auf
-das Symbol oder Strg+Umschalt+Y in jeder Anwendung öffnet die Notizen. Pro Benutzer
-läuft eine Instanz.
+Pindle hält schnelle Notizen als reinen Text im Infobereich bereit. Ein Klick
+auf das Symbol oder Strg+Umschalt+Y in jeder Anwendung öffnet die Notizen. Pro
+Benutzer läuft eine Instanz.
 
-  --show-panel  die Notizen beim Start öffnen, oder in der bereits laufenden Instanz
+  --show-panel  die Notizen beim Start öffnen oder in der laufenden Instanz
   -h, --help    diese Hilfe zeigen und beenden
   --version     die Version zeigen und beenden
 

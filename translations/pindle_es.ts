@@ -68,8 +68,9 @@
     <message>
         <source>Usage: pindle [--show-panel]
 
-Pindle keeps quick plain-text notes in the system tray. A click on its icon, or
-Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user.
+Pindle keeps quick plain-text notes in the system tray. A click on its icon,
+or Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per
+user.
 
   --show-panel  open the panel at start, or in the copy that is already running
   -h, --help    show this help and exit
@@ -78,9 +79,9 @@ Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user
 The notes are saved in %1</source>
         <translation>Uso: pindle [--show-panel]
 
-Pindle guarda notas rápidas en texto plano en la bandeja del sistema. Un clic en su
-icono, o Ctrl+Mayús+Y desde cualquier aplicación, abre el panel de notas. Cada
-usuario ejecuta una sola copia.
+Pindle guarda notas rápidas en texto plano en la bandeja del sistema. Un clic
+en su icono, o Ctrl+Mayús+Y desde cualquier aplicación, abre el panel de
+notas. Cada usuario ejecuta una sola copia.
 
   --show-panel  abrir el panel al iniciar, o en la copia que ya está en marcha
   -h, --help    mostrar esta ayuda y salir

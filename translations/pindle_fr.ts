@@ -68,8 +68,9 @@
     <message>
         <source>Usage: pindle [--show-panel]
 
-Pindle keeps quick plain-text notes in the system tray. A click on its icon, or
-Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user.
+Pindle keeps quick plain-text notes in the system tray. A click on its icon,
+or Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per
+user.
 
   --show-panel  open the panel at start, or in the copy that is already running
   -h, --help    show this help and exit
@@ -78,9 +79,9 @@ Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user
 The notes are saved in %1</source>
         <translation>Utilisation&#xa0;: pindle [--show-panel]
 
-Pindle garde des notes rapides en texte brut dans la zone de notification. Un clic
-sur son icône, ou Ctrl+Maj+Y depuis n’importe quelle application, ouvre le panneau
-des notes. Une seule copie tourne par utilisateur.
+Pindle garde des notes rapides en texte brut dans la zone de notification. Un
+clic sur son icône, ou Ctrl+Maj+Y depuis n’importe quelle application, ouvre
+le panneau des notes. Une seule copie tourne par utilisateur.
 
   --show-panel  ouvrir le panneau au démarrage, ou dans la copie déjà lancée
   -h, --help    afficher cette aide et quitter

@@ -68,8 +68,9 @@
     <message>
         <source>Usage: pindle [--show-panel]
 
-Pindle keeps quick plain-text notes in the system tray. A click on its icon, or
-Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user.
+Pindle keeps quick plain-text notes in the system tray. A click on its icon,
+or Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per
+user.
 
   --show-panel  open the panel at start, or in the copy that is already running
   -h, --help    show this help and exit
@@ -78,9 +79,9 @@ Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user
 The notes are saved in %1</source>
         <translation>Uso: pindle [--show-panel]
 
-Pindle tiene note veloci in testo semplice nell’area di notifica. Un clic sulla sua
-icona, o Ctrl+Maiusc+Y da qualsiasi applicazione, apre il pannello delle note. Per
-ogni utente è in esecuzione una sola copia.
+Pindle tiene note veloci in testo semplice nell’area di notifica. Un clic
+sulla sua icona, o Ctrl+Maiusc+Y da qualsiasi applicazione, apre il pannello
+delle note. Per ogni utente è in esecuzione una sola copia.
 
   --show-panel  apre il pannello all’avvio, o nella copia già in esecuzione
   -h, --help    mostra questo aiuto ed esce

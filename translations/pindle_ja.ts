@@ -68,8 +68,9 @@
     <message>
         <source>Usage: pindle [--show-panel]
 
-Pindle keeps quick plain-text notes in the system tray. A click on its icon, or
-Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user.
+Pindle keeps quick plain-text notes in the system tray. A click on its icon,
+or Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per
+user.
 
   --show-panel  open the panel at start, or in the copy that is already running
   -h, --help    show this help and exit
@@ -78,9 +79,9 @@ Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user
 The notes are saved in %1</source>
         <translation>使い方: pindle [--show-panel]
 
-Pindle はシステムトレイに常駐する、プレーンテキストのクイックメモです。アイコンを
-クリックするか、どのアプリケーションからでも Ctrl+Shift+Y を押すとメモのパネルが
-開きます。ユーザーごとに 1 つだけ実行されます。
+Pindle はシステムトレイに常駐する、プレーンテキストのクイックメモです。アイコ
+ンをクリックするか、どのアプリケーションからでも Ctrl+Shift+Y を押すとメモのパ
+ネルが開きます。ユーザーごとに 1 つだけ実行されます。
 
   --show-panel  起動時にパネルを開く (すでに実行中ならそちらで開く)
   -h, --help    このヘルプを表示して終了

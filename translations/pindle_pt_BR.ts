@@ -68,8 +68,9 @@
     <message>
         <source>Usage: pindle [--show-panel]
 
-Pindle keeps quick plain-text notes in the system tray. A click on its icon, or
-Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user.
+Pindle keeps quick plain-text notes in the system tray. A click on its icon,
+or Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per
+user.
 
   --show-panel  open the panel at start, or in the copy that is already running
   -h, --help    show this help and exit
@@ -78,9 +79,9 @@ Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user
 The notes are saved in %1</source>
         <translation>Uso: pindle [--show-panel]
 
-O Pindle guarda notas rápidas em texto simples na bandeja do sistema. Um clique no
-ícone, ou Ctrl+Shift+Y em qualquer aplicativo, abre o painel de notas. Cada usuário
-roda uma única cópia.
+O Pindle guarda notas rápidas em texto simples na bandeja do sistema. Um
+clique no ícone, ou Ctrl+Shift+Y em qualquer aplicativo, abre o painel de
+notas. Cada usuário roda uma única cópia.
 
   --show-panel  abre o painel ao iniciar, ou na cópia que já está rodando
   -h, --help    mostra esta ajuda e sai

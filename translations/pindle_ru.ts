@@ -68,8 +68,9 @@
     <message>
         <source>Usage: pindle [--show-panel]
 
-Pindle keeps quick plain-text notes in the system tray. A click on its icon, or
-Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user.
+Pindle keeps quick plain-text notes in the system tray. A click on its icon,
+or Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per
+user.
 
   --show-panel  open the panel at start, or in the copy that is already running
   -h, --help    show this help and exit
@@ -78,8 +79,8 @@ Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user
 The notes are saved in %1</source>
         <translation>Использование: pindle [--show-panel]
 
-Pindle держит быстрые заметки простым текстом в системном лотке. Щелчок по значку
-или Ctrl+Shift+Y в любом приложении открывает панель заметок. У каждого
+Pindle держит быстрые заметки простым текстом в системном лотке. Щелчок по
+значку или Ctrl+Shift+Y в любом приложении открывает панель заметок. У каждого
 пользователя работает только одна копия.
 
   --show-panel  открыть панель при запуске или в уже работающей копии

@@ -25,8 +25,9 @@ constexpr const char* kContext = "pindle::Launch";
 const char* const kUsage = QT_TRANSLATE_NOOP(
     "pindle::Launch", "Usage: pindle [--show-panel]\n"
                       "\n"
-                      "Pindle keeps quick plain-text notes in the system tray. A click on its icon, or\n"
-                      "Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per user.\n"
+                      "Pindle keeps quick plain-text notes in the system tray. A click on its icon,\n"
+                      "or Ctrl+Shift+Y from any application, opens the notes panel. One copy runs per\n"
+                      "user.\n"
                       "\n"
                       "  --show-panel  open the panel at start, or in the copy that is already running\n"
                       "  -h, --help    show this help and exit\n"
