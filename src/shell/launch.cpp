@@ -175,11 +175,18 @@ std::unique_ptr<QApplication> Launch::openApplication(int& argc, char** argv) {
 }
 
 bool Launch::loadTranslation(QTranslator& translator) {
-    const QLocale locale;
-    // The build folder first, so that `make run` shows the translations just built.
-    for (const char* relative : {"translations", PINDLE_INSTALLED_TRANSLATIONS}) {
-        if (translator.load(locale, QStringLiteral("pindle"), QStringLiteral("_"), translationsFolder(relative))) {
-            return true;
+    // The user's languages in order of preference. English, the language of the code, ends the
+    // search: with LANGUAGE=en_GB:de the program stays English rather than falling to German.
+    for (const QString& language : QLocale().uiLanguages()) {
+        const QLocale locale(language);
+        if (locale.language() == QLocale::English || locale.language() == QLocale::C) {
+            return false;
+        }
+        // The build folder first, so that `make run` shows the translations just built.
+        for (const char* relative : {"translations", PINDLE_INSTALLED_TRANSLATIONS}) {
+            if (translator.load(locale, QStringLiteral("pindle"), QStringLiteral("_"), translationsFolder(relative))) {
+                return true;
+            }
         }
     }
     return false;
@@ -190,10 +197,10 @@ void Launch::installTranslations() {
     auto* pindleTranslator = new QTranslator(qApp);
     if (loadTranslation(*pindleTranslator)) {
         QCoreApplication::installTranslator(pindleTranslator);
-        // Qt's own texts (the editor's context menu) only where Pindle speaks the language too,
-        // so that one panel never mixes two languages.
+        // Qt's own texts (the editor's context menu) in the language Pindle speaks, so that one
+        // panel never mixes two languages.
         auto* qtTranslator = new QTranslator(qApp);
-        if (qtTranslator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+        if (qtTranslator->load(QLocale(pindleTranslator->language()), QStringLiteral("qtbase"), QStringLiteral("_"),
                                QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
             QCoreApplication::installTranslator(qtTranslator);
         }
