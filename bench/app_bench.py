@@ -1,18 +1,25 @@
 #!/usr/bin/python3
 """App-level benchmarks of the real `pindle` on a private virtual X11 desktop (Xvfb, openbox,
-trayer): cold start, resident memory, opening the panel with the hot key, idle wake-ups, and (with
---panel-bench) the keystroke suite of bench/panel_bench on the same desktop.
+trayer): cold start and memory beside a bare Qt program, closing with Escape, opening the panel
+with the hot key, idle wake-ups, and (with --panel-bench) the keystroke suite of bench/panel_bench
+on the same desktop.
 
-    app_bench.py PINDLE [--panel-bench PANEL_BENCH] [--runs N] [--idle-seconds S] [--json FILE]
+    app_bench.py PINDLE --baseline QT_BASELINE [--panel-bench PANEL_BENCH] [--runs N]
+                 [--idle-seconds S] [--json FILE]
 
 Every figure is a list of samples; bench/bench_table.py turns them into the report. Nothing here
 asserts a time: the machine may be busy, and the numbers are for reading, with their spread.
 
 How each figure is taken:
 - cold start: from just before the fork and exec of `pindle --show-panel` to the panel's window
-  mapped on screen (the window manager's frame around it mapped), for a fresh data folder and for
-  a document holding one 1 MB note, run for run in turn; resident memory (VmRSS, and PSS) 2 s
-  after the panel was mapped.
+  mapped on screen (the window manager's frame around it mapped), for a fresh data folder (whose
+  first start writes the document) and for documents holding one 10 KB or 1 MB note, run for run
+  in turn with bench/qt_baseline (a tray icon and a frameless 360x520 tool window, nothing else:
+  the floor for a Qt program) measured the same way; resident (VmRSS), proportional (PSS) and private (USS: Private_Clean + Private_Dirty) memory 2 s
+  after the window was mapped. Each Pindle run is set against the baseline run beside it: the
+  ratio of the start times and the difference of resident memory.
+- Escape: with a 10 MB note in the panel, from the Escape key press to the panel's frame
+  unmapped (the save that follows may take longer, but not before the panel is gone).
 - panel open: from the hot key press (sent with XTest, as xdotool does, but without starting a
   process in between) to the panel mapped and the window manager's active window; the first open
   after start (the panel exists, never shown) and later ones.
@@ -26,6 +33,7 @@ import ctypes
 import json
 import os
 import random
+import re
 import select
 import shutil
 import signal
@@ -175,6 +183,21 @@ class WindowWatch:
                 return t
         return None
 
+    def hidden(self, window, since):
+        """When `window` (its frame, if the window manager gave it one) was unmapped after event
+        `since`; None when not yet."""
+        window = int(window)
+        with self.lock:
+            events = list(self.events)
+        frame = None
+        for t, kind, w, parent in events[:since]:
+            if kind == "reparent" and w == window:
+                frame = parent if parent != self.root else None
+        for t, kind, w, _ in events[since:]:
+            if kind == "unmap" and w in (window, frame):
+                return t
+        return None
+
     def activated(self, window, since):
         window = int(window)
         with self.lock:
@@ -250,6 +273,7 @@ class Runner:
         self.watch = WindowWatch(desktop.display)
         self.keyboard = Keyboard(desktop.display)
         self.process = None
+        self.binary = pindle
         self.folder = None
 
     def close(self):
@@ -272,12 +296,14 @@ class Runner:
                 json.dump({"activeId": note["id"], "notes": [note]}, f, indent=2, sort_keys=True)
         return env
 
-    def start(self, *arguments, document_text=None):
-        """Starts pindle with fresh folders; returns the monotonic time right before the fork."""
+    def start(self, *arguments, document_text=None, binary=None):
+        """Starts pindle (or `binary`) with fresh folders; returns the monotonic time right before
+        the fork."""
         env = self._fresh_env(document_text)
         log = open(os.path.join(self.folder, "pindle.log"), "ab")
+        self.binary = binary or self.pindle
         started = time.monotonic_ns()
-        self.process = subprocess.Popen([self.pindle, *arguments], env=env, stdout=log, stderr=log)
+        self.process = subprocess.Popen([self.binary, *arguments], env=env, stdout=log, stderr=log)
         log.close()
         self.runtime = env["XDG_RUNTIME_DIR"]
         return started
@@ -302,7 +328,16 @@ class Runner:
             self.folder = None
 
     def panel_window(self):
-        return wait_for(self.desktop.panel, timeout=10, what="the panel window")
+        """Pindle's panel, or the baseline program's window."""
+        if self.binary == self.pindle:
+            return wait_for(self.desktop.panel, timeout=10, what="the panel window")
+        name = re.escape(os.path.basename(self.binary))
+        pattern = re.compile(r'(0x[0-9a-f]+) "[^"]*": \("' + name + r'" "[^"]*"\)\s+(\d+)x')
+
+        def find():
+            tree = self.desktop.x(["xwininfo", "-root", "-tree"])
+            return next((str(int(m.group(1), 16)) for m in pattern.finditer(tree) if int(m.group(2)) >= 300), None)
+        return wait_for(find, timeout=10, what="the baseline window")
 
     def wait_shown(self, since, focused):
         window = self.panel_window()
@@ -318,13 +353,18 @@ class Runner:
         return wait_for(done, timeout=10, interval=0.01, what="the panel to be shown")
 
     def memory(self):
-        """(VmRSS, Pss) of the running pindle in MiB."""
+        """(VmRSS, Pss, USS) of the running process in MiB; USS is what only it holds."""
         pid = self.process.pid
         with open(f"/proc/{pid}/status") as f:
             rss = next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
+        fields = {}
         with open(f"/proc/{pid}/smaps_rollup") as f:
-            pss = next(int(line.split()[1]) for line in f if line.startswith("Pss:"))
-        return rss / 1024, pss / 1024
+            for line in f:
+                parts = line.split()
+                if len(parts) == 3 and parts[2] == "kB":
+                    fields[parts[0].rstrip(":")] = int(parts[1])
+        uss = fields["Private_Clean"] + fields["Private_Dirty"]
+        return rss / 1024, fields["Pss"] / 1024, uss / 1024
 
     def context_switches(self):
         """Context switches so far, per thread id."""
@@ -367,24 +407,49 @@ def ms(nanoseconds):
     return nanoseconds / 1e6
 
 
-def cold_start(runner, runs, results):
+def cold_start(runner, baseline, runs, results):
     megabyte = make_text(1 << 20)
-    kinds = [("fresh data folder", None), ("1 MB note", megabyte)]
-    # One run of each unrecorded first, so the binary and its libraries are in the page cache.
+    kinds = [("Qt baseline", baseline, None), ("fresh data folder", None, None),
+             ("10 KB note", None, make_text(10 << 10)), ("1 MB note", None, megabyte)]
+    # One run of each unrecorded first, so the binaries and their libraries are in the page cache.
     for i in range(runs + 1):
-        for name, text in kinds:
+        measured = {}
+        for name, binary, text in kinds:
             mark = runner.watch.mark()
-            started = runner.start("--show-panel", document_text=text)
+            arguments = () if binary else ("--show-panel",)
+            started = runner.start(*arguments, document_text=text, binary=binary)
             shown = runner.wait_shown(mark, focused=False)
             time.sleep(2)
-            rss, pss = runner.memory()
+            measured[name] = (ms(shown - started), *runner.memory())
             runner.stop()
-            if i == 0:
-                continue
-            results.setdefault(f"cold start, {name}", []).append(ms(shown - started))
+        if i == 0:
+            continue
+        base = measured["Qt baseline"]
+        for name, (start, rss, pss, uss) in measured.items():
+            results.setdefault(f"cold start, {name}", []).append(start)
             results.setdefault(f"resident memory, {name}", []).append(rss)
             results.setdefault(f"proportional memory (PSS), {name}", []).append(pss)
-            print(f"  cold start, {name}: {ms(shown - started):.1f} ms, RSS {rss:.1f} MiB", file=sys.stderr)
+            results.setdefault(f"private memory (USS), {name}", []).append(uss)
+            print(f"  cold start, {name}: {start:.1f} ms, RSS {rss:.1f} MiB, USS {uss:.1f} MiB", file=sys.stderr)
+            if name != "Qt baseline":
+                results.setdefault(f"cold start / baseline, {name}", []).append(start / base[0])
+                results.setdefault(f"resident memory - baseline, {name}", []).append(rss - base[1])
+                results.setdefault(f"private memory - baseline, {name}", []).append(uss - base[3])
+
+
+def escape_close(runner, runs, results):
+    text = make_text(10 << 20)
+    for _ in range(runs):
+        mark = runner.watch.mark()
+        runner.start("--show-panel", document_text=text)
+        window = runner.wait_shown(mark, focused=True) and runner.panel_window()
+        time.sleep(0.5)
+        mark = runner.watch.mark()
+        pressed = runner.keyboard.chord([], ESCAPE)
+        hidden = wait_for(lambda: runner.watch.hidden(window, mark), timeout=10, interval=0.01,
+                          what="the panel to be unmapped")
+        results.setdefault("Escape to panel unmapped, 10 MB note", []).append(ms(hidden - pressed))
+        runner.stop()
 
 
 def panel_open(runner, runs, reopens, results):
@@ -433,12 +498,16 @@ def panel_bench(desktop, binary, results):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("pindle")
+    parser.add_argument("--baseline", required=True, help="bench/qt_baseline, the bare Qt program to compare with")
     parser.add_argument("--panel-bench", help="bench/panel_bench, run on the same desktop first")
     parser.add_argument("--runs", type=int, default=10, help="cold starts of each kind, and starts for the hot key")
     parser.add_argument("--reopens", type=int, default=5, help="hot key opens after the first, per start")
     parser.add_argument("--idle-seconds", type=int, default=30)
     parser.add_argument("--json", help="where to write the samples")
+    parser.add_argument("--only", default="start,escape,open,idle",
+                        help="the app suites to run, comma-separated (default: all)")
     args = parser.parse_args()
+    only = set(args.only.split(","))
 
     results = {}
     desktop = Desktop(os.path.abspath(args.pindle), tray="right")
@@ -448,12 +517,18 @@ def main():
             panel_bench(desktop, args.panel_bench, results)
         runner = Runner(desktop, os.path.abspath(args.pindle))
         try:
-            print("== cold start and memory", file=sys.stderr)
-            cold_start(runner, args.runs, results)
-            print("== panel open", file=sys.stderr)
-            panel_open(runner, args.runs, args.reopens, results)
-            print(f"== idle, {args.idle_seconds} s hidden and {args.idle_seconds} s shown", file=sys.stderr)
-            idle(runner, args.idle_seconds, results)
+            if "start" in only:
+                print("== cold start and memory", file=sys.stderr)
+                cold_start(runner, os.path.abspath(args.baseline), args.runs, results)
+            if "escape" in only:
+                print("== Escape with a 10 MB note", file=sys.stderr)
+                escape_close(runner, args.runs, results)
+            if "open" in only:
+                print("== panel open", file=sys.stderr)
+                panel_open(runner, args.runs, args.reopens, results)
+            if "idle" in only:
+                print(f"== idle, {args.idle_seconds} s hidden and {args.idle_seconds} s shown", file=sys.stderr)
+                idle(runner, args.idle_seconds, results)
         finally:
             runner.close()
     finally:
