@@ -1,7 +1,8 @@
 # pindle_add_test(<name> [SOURCES <file>...] [LIBRARIES <target>...] [LABELS <label>...]
 #                 [GTEST [EXCLUDE <filter>]] [BUS] [DESKTOP])
 #
-# One test executable and its ctest entries. SOURCES defaults to <name>.cpp.
+# One test executable and its ctest entries, labelled with <name> as well as LABELS (scripts/mutants
+# runs the suites of a target by that label). SOURCES defaults to <name>.cpp.
 #   GTEST    a GoogleTest suite, one ctest entry per case; EXCLUDE leaves cases matching the
 #            filter out of discovery (another entry runs them). Otherwise a Qt Test suite on the
 #            offscreen platform, one entry.
@@ -14,6 +15,7 @@ function(pindle_add_test name)
     if(NOT arg_SOURCES)
         set(arg_SOURCES ${name}.cpp)
     endif()
+    list(APPEND arg_LABELS ${name})
     add_executable(${name} ${arg_SOURCES})
     pindle_apply_warnings(${name})
 
