@@ -163,6 +163,15 @@ void Store::load() {
     m_unreadableDocumentOnDisk = existed && !document && !(read.ok() && bytes.empty());
 
     m_notes = document ? std::move(document->notes) : std::vector<Note>{};
+    // A document edited by hand may repeat an id. Selection goes by id, so the later note would
+    // be out of reach: it gets an id of its own (written with the next save).
+    for (std::size_t i = 1; i < m_notes.size(); ++i) {
+        const auto earlier = m_notes.begin() + static_cast<std::ptrdiff_t>(i);
+        if (std::any_of(m_notes.begin(), earlier,
+                        [&](const Note& note) { return text::canonicallyEqual(note.id, m_notes[i].id); })) {
+            m_notes[i].id = makeUuid();
+        }
+    }
     notify(StoreChange::notes);
     if (m_notes.empty()) {
         m_notes.push_back(Note::make(m_notes, m_services.clock));

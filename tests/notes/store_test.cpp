@@ -235,6 +235,17 @@ TEST_F(StoreTest, LoadingKeepsOrderAndFallsBackToTheFirstNote) {
     EXPECT_EQ(makeStore()->activeId(), "c");
 }
 
+TEST_F(StoreTest, ARepeatedIdInAHandEditedDocumentIsRenewedSoThatEveryNoteCanBeSelected) {
+    std::filesystem::create_directories(file.parent_path());
+    writeFile(file, encodePayload({{{"a", "#f2545b", "one", 1, 1}, {"a", "#f79256", "two", 2, 2}}, "a"}));
+    const auto store = makeStore();
+    ASSERT_EQ(store->notes().size(), 2u);
+    EXPECT_EQ(store->activeId(), "a");
+    EXPECT_NE(store->notes()[1].id, "a");
+    store->select(std::int64_t{1});
+    EXPECT_EQ(store->activeNote()->text, "two");
+}
+
 TEST_F(StoreTest, EmptyFileAndEmptyListStartFreshWithoutWriting) {
     std::filesystem::create_directories(file.parent_path());
     for (const std::string& content : {std::string(), std::string(R"({"notes":[]})")}) {
