@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QSessionManager>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
@@ -172,6 +173,20 @@ private slots:
         shell.delegate->closePanel();
         shell.delegate->anotherLaunch({"pindle"});
         QVERIFY(shell.delegate->panelVisible());
+    }
+
+    // Logging out asks to commit data, and the session may end the program without a quit.
+    void typingIsWrittenWhenTheSessionEndsAndOnQuit() {
+        Shell shell;
+        QVERIFY(shell.openAndFocus());
+        auto* session = qGuiApp->findChild<QSessionManager*>();
+        QVERIFY(session);
+        QTest::keyClicks(shell.editor(), "logout");
+        emit qGuiApp->commitDataRequest(*session);
+        QVERIFY(shell.document().contains("logout"));
+        QTest::keyClicks(shell.editor(), " quit");
+        shell.delegate->applicationWillTerminate();
+        QVERIFY(shell.document().contains("logout quit"));
     }
 
     // Ctrl+1..9 and Ctrl+W run against the real app in tests/e2e.
