@@ -1,8 +1,7 @@
-// The note record, the palette, the colours and the Unicode rules behind titles and counts.
+// The note record, the colours and the Unicode rules behind titles and counts.
 #include "notes/color.h"
 #include "pindle/testing/manual_time.h"
 #include "notes/note.h"
-#include "notes/palette.h"
 #include "notes/text.h"
 
 #include <gtest/gtest.h>
@@ -134,23 +133,6 @@ TEST(CanonicalEquivalence, ComparesDecomposedForms) {
     Note otherText = precomposed;
     otherText.text = "tea";
     EXPECT_NE(precomposed, otherText);
-}
-
-Note coloured(const char* color) {
-    return Note{"id", color, "", 0, 0};
-}
-
-TEST(Palette, NextIsTheLeastUsedEarliestColour) {
-    EXPECT_EQ(Palette::next({}), "#f2545b");
-    EXPECT_EQ(Palette::next({coloured("#f2545b"), coloured("#f79256"), coloured("#f2545b")}), "#e8c547");
-    std::vector<Note> allEight;
-    for (const auto color : Palette::colors) {
-        allEight.push_back(coloured(std::string(color).c_str()));
-    }
-    EXPECT_EQ(Palette::next(allEight), "#f2545b");
-    allEight.push_back(coloured("#f2545b"));
-    EXPECT_EQ(Palette::next(allEight), "#f79256");
-    EXPECT_EQ(Palette::next({coloured("#F2545B"), coloured("#123456"), coloured("")}), "#f2545b");
 }
 
 TEST(Note, MakeGivesAnEmptyNoteWithAFreshIdAndTheNextColour) {

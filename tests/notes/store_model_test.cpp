@@ -1,5 +1,5 @@
 // 100,000 random operations on the real store, checked after each one against a plain model of
-// what the store should hold and of what the document on disk should hold.
+// what the store should hold, of when it saves and of what the document on disk should hold.
 #include "notes/file_system.h"
 #include "pindle/testing/manual_time.h"
 #include "notes/notes_file.h"
@@ -20,10 +20,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Durability is not what this test is about: skipping fsync keeps 100,000 operations fast.
-class NoSyncFileSystem final : public testing::ForwardingFileSystem {
+// Counts the saves (the rename that publishes each). Durability is not what this test is about:
+// skipping fsync keeps 100,000 operations fast.
+class CountingFileSystem final : public testing::ForwardingFileSystem {
 public:
     int fsync(int /*fd*/) override { return 0; }
+    int renames = 0;
+
+protected:
+    bool intercept(const char* call) override {
+        renames += std::string_view(call) == "rename" ? 1 : 0;
+        return false;
+    }
 };
 
 struct ModelNote {
@@ -52,10 +60,12 @@ struct Model {
     Snapshot saved;
     bool confirming = false;
     std::optional<std::chrono::system_clock::time_point> typingSaveDue;
+    int saves = 0;
 
     void save() {
         saved = state;
         typingSaveDue.reset();
+        ++saves;
     }
     std::size_t activeIndex() const {
         for (std::size_t i = 0; i < state.notes.size(); ++i) {
@@ -97,7 +107,7 @@ TEST(StoreModel, RandomOperationsMatchTheModelAndRestartsRestoreTheLastSave) {
     testing::TestFolder folder;
     const auto file = folder / "notes.json";
     ManualTime time;
-    NoSyncFileSystem fs;
+    CountingFileSystem fs;
     auto store = std::make_unique<Store>(StoreServices{time, time, fs}, file);
 
     Model model;
@@ -200,6 +210,7 @@ TEST(StoreModel, RandomOperationsMatchTheModelAndRestartsRestoreTheLastSave) {
         ASSERT_NE(store->activeNote(), nullptr);
         ASSERT_EQ(snapshotOf(store->notes(), store->activeId()), model.state);
         ASSERT_EQ(store->confirmingDelete(), model.confirming);
+        ASSERT_EQ(fs.renames, model.saves) << "each change is saved once, typing 0.3 s after it pauses";
         if (step % 50 == 0 || described == "restart") {
             const auto disk = decodePayload(testing::readFile(file));
             ASSERT_TRUE(disk.has_value());
