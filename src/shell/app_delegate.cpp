@@ -19,6 +19,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -253,9 +254,12 @@ void AppDelegate::openPanel() {
 }
 
 void AppDelegate::closePanel() {
-    if (!panelVisible()) {
+    // Hiding the active panel deactivates it on the spot, and the deactivation asks for this very
+    // close again from inside hide(): one close is one pass, whatever reports it meanwhile.
+    if (!panelVisible() || m_closing) {
         return;
     }
+    const QScopedValueRollback closing(m_closing, true);
     m_panel->hide();
     m_lastCloseTime = m_services.clock.now();
     setHighlighted(false);
@@ -361,7 +365,12 @@ void AppDelegate::installKeyMonitor() {
 }
 
 void AppDelegate::removeKeyMonitor() {
-    m_keyMonitor.reset();
+    // Escape and Ctrl+W close the panel from inside the monitor's own event filter: it stops
+    // seeing keys now and is destroyed once that filter has returned.
+    if (KeyMonitor* monitor = m_keyMonitor.release()) {
+        qApp->removeEventFilter(monitor);
+        monitor->deleteLater();
+    }
 }
 
 KeyDecision AppDelegate::decideKey(const KeyInput& input) const {

@@ -158,6 +158,7 @@ private:
     // The clock's epoch (0) until the first close.
     std::chrono::system_clock::time_point m_lastCloseTime{};
     bool m_highlighted = false;
+    bool m_closing = false;
 
     // Where the last tray click happened, for trays that do not tell their icon's place.
     std::optional<QRectF> m_clickAnchor;

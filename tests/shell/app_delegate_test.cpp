@@ -198,8 +198,10 @@ private slots:
         shell.key(Qt::Key_Escape, Qt::ShiftModifier);
         QVERIFY(shell.delegate->panelVisible());
         QVERIFY(!shell.store().confirmingDelete());
+        const auto writes = shell.store().writeCount();
         shell.key(Qt::Key_Escape);
         QVERIFY(!shell.delegate->panelVisible());
+        QCOMPARE(shell.store().writeCount(), writes + 1); // one close, one write
 
         // Hidden: nothing is intercepted any more.
         shell.key(Qt::Key_Q, Qt::ControlModifier);
