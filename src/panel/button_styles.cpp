@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "platform/view/logical_font.h"
+#include "platform/view/appearance.h"
 #include "platform/view/symbols.h"
 #include "platform/view/view_colors.h"
 

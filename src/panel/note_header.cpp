@@ -3,7 +3,7 @@
 #include <QPushButton>
 
 #include "button_styles.h"
-#include "platform/view/logical_font.h"
+#include "platform/view/appearance.h"
 #include "text_line.h"
 #include "tooltips/tooltip_source.h"
 

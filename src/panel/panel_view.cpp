@@ -10,7 +10,7 @@
 #include "notes/palette.h"
 #include "notes/store.h"
 #include "notes/text.h"
-#include "platform/view/logical_font.h"
+#include "platform/view/appearance.h"
 #include "platform/view/view_colors.h"
 #include "text_line.h"
 #include "tooltips/tooltip_overlay.h"

@@ -1,5 +1,7 @@
 #include "color_scheme.h"
 
+#include "platform/view/appearance.h"
+
 #include <QDBusVariant>
 #include <QPalette>
 #include <QVariant>
@@ -109,8 +111,7 @@ ColorScheme colorSchemeFromSetting(const QVariant& value) {
 }
 
 ColorScheme schemeOf(const QPalette& palette) {
-    return palette.color(QPalette::Active, QPalette::Window).lightnessF() < 0.5 ? ColorScheme::dark
-                                                                                : ColorScheme::light;
+    return isDark(palette) ? ColorScheme::dark : ColorScheme::light;
 }
 
 QPalette paletteForScheme(ColorScheme scheme, const QPalette& desktop) {

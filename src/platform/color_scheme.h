@@ -14,7 +14,7 @@ enum class ColorScheme { light, dark };
 // answer inside a second variant.
 ColorScheme colorSchemeFromSetting(const QVariant& value);
 
-// The tone `palette` has: dark when its window background is darker than mid grey.
+// The tone `palette` has, by the appearance's one rule (isDark).
 ColorScheme schemeOf(const QPalette& palette);
 
 // The application palette for `scheme`. The desktop's own palette when it already has that tone,

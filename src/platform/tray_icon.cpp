@@ -1,5 +1,7 @@
 #include "tray_icon.h"
 
+#include "platform/view/appearance.h"
+
 #include <QGuiApplication>
 #include <QIcon>
 #include <QIconEngine>
@@ -19,10 +21,6 @@
 namespace pindle {
 
 namespace {
-
-QColor opposite(const QColor& color) {
-    return color.lightnessF() > 0.5 ? QColor(0, 0, 0) : QColor(255, 255, 255);
-}
 
 xcb_atom_t internAtom(xcb_connection_t* connection, const std::string& name) {
     auto* reply = xcb_intern_atom_reply(
@@ -163,7 +161,7 @@ void paintTrayIcon(QPainter& painter, const QRectF& bounds, bool highlighted, co
 
     if (!highlighted) {
         // The halo keeps the glyph visible on a panel of the glyph's own tone.
-        QColor halo = opposite(glyph);
+        QColor halo = contrastingColor(glyph);
         halo.setAlphaF(0.85f);
         painter.setPen(QPen(halo, std::max<qreal>(1.5, side / 12), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.setBrush(Qt::NoBrush);

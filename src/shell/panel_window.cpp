@@ -1,6 +1,7 @@
 #include "panel_window.h"
 
 #include "platform/desktop_integration.h"
+#include "platform/view/appearance.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -16,13 +17,12 @@ namespace {
 
 // Room for the shadow, which falls a little downwards.
 constexpr QMargins kShadowMargins(16, 12, 16, 22);
-constexpr int kShadowBlur = 14;
-constexpr QPoint kShadowOffset(0, 4);
+constexpr double kShadowBlur = 14;
+constexpr double kShadowDy = 4;
+constexpr double kShadowAlpha = 0.3;
 
 QPainterPath roundedPath(const QRectF& rect) {
-    QPainterPath path;
-    path.addRoundedRect(rect, PanelWindow::kCornerRadius, PanelWindow::kCornerRadius);
-    return path;
+    return continuousRoundedRect(rect, PanelWindow::kCornerRadius);
 }
 
 QRegion roundedRegion(const QRect& rect) {
@@ -127,14 +127,10 @@ void PanelWindow::renderFrame() {
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF card(QPointF(m_margins.left(), m_margins.top()), QSizeF(m_contentSize));
     if (m_compositing) {
-        // A soft shadow from stacked, ever wider and fainter rounded rectangles.
-        painter.setPen(Qt::NoPen);
-        for (int i = kShadowBlur; i >= 1; --i) {
-            const qreal fade = 1.0 - static_cast<qreal>(i) / (kShadowBlur + 1);
-            painter.setBrush(QColor(0, 0, 0, static_cast<int>(std::lround(10 * fade * fade))));
-            const QRectF spread = card.translated(kShadowOffset).adjusted(-i, -i, i, i);
-            painter.drawRoundedRect(spread, kCornerRadius + i, kCornerRadius + i);
-        }
+        painter.setOpacity(kShadowAlpha);
+        painter.drawImage(QPointF(0, 0),
+                          softShadow(roundedPath(card.translated(0, kShadowDy)), size(), ratio, kShadowBlur));
+        painter.setOpacity(1);
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(palette().color(QPalette::Window));

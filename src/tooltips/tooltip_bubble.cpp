@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <utility>
-#include <vector>
 
 #include <QEvent>
 #include <QFontMetricsF>
@@ -14,6 +13,8 @@
 #include <QPalette>
 #include <QTextLayout>
 #include <QTransform>
+
+#include "platform/view/appearance.h"
 
 namespace pindle {
 
@@ -27,9 +28,6 @@ constexpr int kMarginBottom = 12;
 
 constexpr qsizetype kMaxLaidOutCharacters = 512;
 
-// The shadow's blur radius is taken as twice the Gaussian's standard deviation.
-constexpr double kShadowSigma = TooltipBubble::kShadowRadius / 2;
-
 QString chopTrailingSpace(QString line) {
     while (!line.isEmpty() && line.back().isSpace()) {
         line.chop(1);
@@ -37,94 +35,10 @@ QString chopTrailingSpace(QString line) {
     return line;
 }
 
-// Blurs the alpha channel of a premultiplied black image in place with a separable Gaussian.
-void blurAlpha(QImage& image, double sigma) {
-    const int radius = static_cast<int>(std::ceil(sigma * 3));
-    if (radius < 1) {
-        return;
-    }
-    std::vector<double> kernel;
-    double sum = 0;
-    for (int i = -radius; i <= radius; ++i) {
-        kernel.push_back(std::exp(-(i * i) / (2 * sigma * sigma)));
-        sum += kernel.back();
-    }
-    for (double& w : kernel) {
-        w /= sum;
-    }
-
-    const int width = image.width();
-    const int height = image.height();
-    const auto at = [width](int x, int y) {
-        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
-    };
-    std::vector<double> alpha(at(0, height));
-    for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < width; ++x) {
-            alpha[at(x, y)] = qAlpha(row[x]);
-        }
-    }
-    const auto pass = [&](int dx, int dy) {
-        std::vector<double> out(alpha.size(), 0.0);
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                double acc = 0;
-                for (std::size_t i = 0; i < kernel.size(); ++i) {
-                    const int k = static_cast<int>(i) - radius;
-                    const int sx = x + k * dx;
-                    const int sy = y + k * dy;
-                    if (sx >= 0 && sy >= 0 && sx < width && sy < height) {
-                        acc += alpha[at(sx, sy)] * kernel[i];
-                    }
-                }
-                out[at(x, y)] = acc;
-            }
-        }
-        alpha.swap(out);
-    };
-    pass(1, 0);
-    pass(0, 1);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            row[x] = qRgba(0, 0, 0, std::clamp(static_cast<int>(std::lround(alpha[at(x, y)])), 0, 255));
-        }
-    }
-}
-
 } // namespace
 
 QColor tooltipBackground(bool dark) {
     return dark ? QColor::fromRgbF(0.227F, 0.227F, 0.235F) : QColor::fromRgbF(0.173F, 0.173F, 0.184F);
-}
-
-bool isDarkPalette(const QPalette& palette) {
-    return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
-}
-
-QPainterPath continuousRoundedRect(const QRectF& rect, double radius) {
-    // Each corner is one cubic that starts 1.28 radii from the corner, with its handles pulled
-    // towards the corner so that the curve's middle sits where a circular arc's would.
-    const double reach = std::min(radius * 1.28, std::min(rect.width(), rect.height()) / 2);
-    const double handle = reach * 0.277;
-    const double l = rect.left();
-    const double r = rect.right();
-    const double t = rect.top();
-    const double b = rect.bottom();
-
-    QPainterPath path;
-    path.moveTo(l + reach, t);
-    path.lineTo(r - reach, t);
-    path.cubicTo(r - handle, t, r, t + handle, r, t + reach);
-    path.lineTo(r, b - reach);
-    path.cubicTo(r, b - handle, r - handle, b, r - reach, b);
-    path.lineTo(l + reach, b);
-    path.cubicTo(l + handle, b, l, b - handle, l, b - reach);
-    path.lineTo(l, t + reach);
-    path.cubicTo(l, t + handle, l + handle, t, l + reach, t);
-    path.closeSubpath();
-    return path;
 }
 
 TooltipBubble::TooltipBubble(QWidget* parent)
@@ -171,24 +85,15 @@ void TooltipBubble::setOpacity(double opacity) {
 }
 
 bool TooltipBubble::isDark() const {
-    return isDarkPalette(QGuiApplication::palette());
+    return isDarkAppearance();
 }
 
 QSize TooltipBubble::sizeHint() const {
     return m_bodySize + QSize(2 * kMarginX, kMarginTop + kMarginBottom);
 }
 
-QFont TooltipBubble::bubbleFont() const {
-    // Sizes are logical pixels; a point size of 11.5 would come out a third too large at 96 dpi.
-    QFont font = QGuiApplication::font();
-    font.setPointSizeF(kTextPixelSize * 72.0 / logicalDpiY());
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    return font;
-}
-
 void TooltipBubble::relayout() {
-    m_font = bubbleFont();
+    m_font = logicalFont(this, kTextPixelSize);
     const QFontMetricsF metrics(m_font);
 
     // Line breaks in the text are honoured; everything else wraps at 190 px, and whatever does
@@ -273,21 +178,8 @@ QPainterPath TooltipBubble::outline() const {
 
 const QImage& TooltipBubble::shadow() {
     const double ratio = devicePixelRatioF();
-    const QSize pixels = (QSizeF(size()) * ratio).toSize();
-    if (m_shadow.size() != pixels || m_shadow.devicePixelRatio() != ratio) {
-        m_shadow = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        m_shadow.setDevicePixelRatio(ratio);
-        m_shadow.fill(Qt::transparent);
-        {
-            QPainter painter(&m_shadow);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.translate(0, kShadowDy);
-            // Body and arrow are filled opaque, so their overlap does not darken the shadow.
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(Qt::black);
-            painter.drawPath(outline());
-        }
-        blurAlpha(m_shadow, kShadowSigma * ratio);
+    if (m_shadow.size() != (QSizeF(size()) * ratio).toSize() || m_shadow.devicePixelRatio() != ratio) {
+        m_shadow = softShadow(outline().translated(0, kShadowDy), size(), ratio, kShadowRadius);
     }
     return m_shadow;
 }

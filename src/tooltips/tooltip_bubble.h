@@ -10,7 +10,6 @@
 
 #include "tooltips/tooltip_layout.h"
 
-class QPalette;
 class QPainterPath;
 
 namespace pindle {
@@ -18,13 +17,6 @@ namespace pindle {
 // The fill of every bubble: a dark grey on light desktops and a slightly lighter one on dark
 // desktops. Resolved at each paint, so an open bubble follows a theme switch.
 QColor tooltipBackground(bool dark);
-
-// Whether `palette` is a dark theme: its window is darker than the text drawn on it.
-bool isDarkPalette(const QPalette& palette);
-
-// A smoothly rounded rectangle: the corner curve starts a little further along each edge than a
-// circular arc of `radius` would and eases into the straight edge.
-QPainterPath continuousRoundedRect(const QRectF& rect, double radius);
 
 // The drawn tooltip: white text on a dark rounded body, an arrow on one side and a soft shadow.
 //
@@ -72,7 +64,7 @@ public:
     double opacity() const { return m_opacity; }
     void setOpacity(double opacity);
 
-    // Whether the bubble currently draws in its dark-theme fill.
+    // Whether the bubble currently draws in its dark-theme fill (the appearance's one rule).
     bool isDark() const;
 
     QSize sizeHint() const override;
@@ -87,7 +79,6 @@ protected:
 
 private:
     void relayout();
-    QFont bubbleFont() const;
     QPainterPath outline() const;
     const QImage& shadow();
 

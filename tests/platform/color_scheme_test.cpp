@@ -3,6 +3,7 @@
 
 #include "platform/color_scheme.h"
 #include "platform/desktop_color_scheme.h"
+#include "platform/view/appearance.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -69,10 +70,6 @@ public:
 private:
     QDBusConnection m_bus;
 };
-
-bool isDark(const QPalette& palette) {
-    return schemeOf(palette) == ColorScheme::dark;
-}
 
 bool windowIsDark() {
     return isDark(QApplication::palette());
@@ -141,6 +138,9 @@ private slots:
 
     void palettesKeepTheDesktopThemeWhenItHasTheTone() {
         QCOMPARE(paletteForScheme(ColorScheme::light, m_desktop), m_desktop);
+        QPalette grey = m_desktop; // black text on mid grey is a light theme
+        grey.setColor(QPalette::Window, QColor(0x76, 0x76, 0x76));
+        QCOMPARE(paletteForScheme(ColorScheme::light, grey), grey);
 
         QPalette accented = m_desktop;
         accented.setColor(QPalette::Highlight, QColor(0xe0, 0x40, 0x90));

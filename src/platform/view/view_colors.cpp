@@ -5,6 +5,7 @@
 
 #include <QPalette>
 
+#include "appearance.h"
 #include "notes/color.h"
 
 namespace pindle {
@@ -26,7 +27,7 @@ ViewColors ViewColors::from(const QPalette& palette) {
     ViewColors colors;
     colors.window = palette.color(QPalette::Active, QPalette::Window);
     colors.base = palette.color(QPalette::Active, QPalette::Base);
-    colors.dark = colors.window.lightnessF() < 0.5;
+    colors.dark = isDark(palette);
     colors.primary = palette.color(QPalette::Active, QPalette::Text);
     colors.secondary = faded(colors.primary, kSecondaryAlpha);
     colors.tertiary = faded(colors.primary, kTertiaryAlpha);
