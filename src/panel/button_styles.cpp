@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -29,16 +28,11 @@ constexpr double kDestructivePressedOpacity = 0.75;
 
 HoverCircleButton::HoverCircleButton(Symbol symbol, double symbolSize, int side, double cornerRadius, HoverTint tint,
                                      HitArea hitArea, QWidget* parent)
-    : QAbstractButton(parent)
+    : HoverButton(side, hitArea, parent)
     , m_symbol(symbol)
     , m_symbolSize(symbolSize)
-    , m_side(side)
     , m_cornerRadius(cornerRadius)
-    , m_tint(tint)
-    , m_hitArea(hitArea) {
-    setFocusPolicy(Qt::NoFocus);
-    setFixedSize(side, side);
-}
+    , m_tint(tint) {}
 
 void HoverCircleButton::setOpacity(double opacity) {
     if (opacity != m_opacity) {
@@ -47,49 +41,24 @@ void HoverCircleButton::setOpacity(double opacity) {
     }
 }
 
-QSize HoverCircleButton::sizeHint() const {
-    return {m_side, m_side};
-}
-
 void HoverCircleButton::paintEvent(QPaintEvent* /*event*/) {
     const ViewColors colors = ViewColors::from(palette());
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(m_opacity * (isDown() ? kPressedOpacity : 1.0));
-    if (m_hovering) {
+    if (hovering()) {
         QPainterPath background;
         background.addRoundedRect(QRectF(rect()), m_cornerRadius, m_cornerRadius);
         painter.fillPath(background, ViewColors::faded(colors.primary, kHoverBackgroundAlpha));
     }
     QColor foreground = colors.secondary;
-    if (m_hovering) {
+    if (hovering()) {
         foreground = m_tint == HoverTint::red ? colors.red : colors.primary;
     }
     const QPointF centre = QRectF(rect()).center();
     const QPainterPath symbol =
         m_symbol == Symbol::plus ? plusSymbol(centre, m_symbolSize) : xmarkSymbol(centre, m_symbolSize);
     strokeSymbol(painter, symbol, foreground, m_symbolSize, kSymbolWeight);
-}
-
-bool HoverCircleButton::hitButton(const QPoint& pos) const {
-    if (m_hitArea == HitArea::wholeBox) {
-        return rect().contains(pos);
-    }
-    const QPointF offset = QPointF(pos) + QPointF(0.5, 0.5) - QRectF(rect()).center();
-    const double radius = m_side / 2.0;
-    return offset.x() * offset.x() + offset.y() * offset.y() <= radius * radius;
-}
-
-void HoverCircleButton::enterEvent(QEnterEvent* event) {
-    m_hovering = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void HoverCircleButton::leaveEvent(QEvent* event) {
-    m_hovering = false;
-    update();
-    QAbstractButton::leaveEvent(event);
 }
 
 DestructiveButton::DestructiveButton(const QString& text, QWidget* parent)

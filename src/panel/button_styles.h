@@ -2,18 +2,18 @@
 
 #include <QAbstractButton>
 
+#include "hover_button.h"
+
 namespace pindle {
 
 // The quiet style of the panel's small icon buttons: a secondary-coloured symbol that turns primary
 // (or the tint) under the pointer, over a faint rounded background that only shows while hovered;
-// the whole button dims to 60 % while pressed. Never animates. Takes no keyboard focus, so a click
-// leaves the focus where it was.
-class HoverCircleButton : public QAbstractButton {
+// the whole button dims to 60 % while pressed. Never animates.
+class HoverCircleButton : public HoverButton {
     Q_OBJECT
 public:
     enum class Symbol { plus, xmark };
     enum class HoverTint { primary, red };
-    enum class HitArea { inscribedCircle, wholeBox };
 
     // `side` is the square box in logical pixels, `symbolSize` the symbol's nominal size.
     HoverCircleButton(Symbol symbol, double symbolSize, int side, double cornerRadius, HoverTint tint, HitArea hitArea,
@@ -22,25 +22,16 @@ public:
     // Opacity of the whole button on top of the pressed dimming (the header fades its button).
     void setOpacity(double opacity);
     double opacity() const { return m_opacity; }
-    bool hovering() const { return m_hovering; }
-
-    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    bool hitButton(const QPoint& pos) const override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
     Symbol m_symbol;
     double m_symbolSize;
-    int m_side;
     double m_cornerRadius;
     HoverTint m_tint;
-    HitArea m_hitArea;
     double m_opacity = 1.0;
-    bool m_hovering = false;
 };
 
 // The loud style of the one confirming button: white medium text on a red rounded rectangle,

@@ -1,6 +1,5 @@
 #include "dot_button.h"
 
-#include <QEnterEvent>
 #include <QPainter>
 
 #include "notes/note.h"
@@ -30,10 +29,7 @@ QString displayTitle(const std::string& text, std::size_t maxBytes) {
 }
 
 DotButton::DotButton(QWidget* parent)
-    : QAbstractButton(parent) {
-    setFocusPolicy(Qt::NoFocus);
-    setFixedSize(kSide, kSide);
-}
+    : HoverButton(kSide, HitArea::inscribedCircle, parent) {}
 
 void DotButton::setNote(const Note& note, std::size_t index, bool active) {
     const QString firstLine = displayTitle(note.firstLine());
@@ -61,7 +57,7 @@ double DotButton::dotOpacity() const {
     if (m_active) {
         return 1.0;
     }
-    return m_hovering ? kHoveredOpacity : kIdleOpacity;
+    return hovering() ? kHoveredOpacity : kIdleOpacity;
 }
 
 QString DotButton::tooltipText(const QString& firstLine, std::size_t index) {
@@ -76,10 +72,6 @@ QString DotButton::accessibleText(const QString& firstLine, std::size_t index) {
         return tr("Note %1: %2").arg(QString::number(index + 1), firstLine);
     }
     return tr("Note %1 (empty)").arg(index + 1);
-}
-
-QSize DotButton::sizeHint() const {
-    return {kSide, kSide};
 }
 
 void DotButton::paintEvent(QPaintEvent* /*event*/) {
@@ -105,24 +97,6 @@ void DotButton::paintEvent(QPaintEvent* /*event*/) {
         painter.setBrush(m_color);
         painter.drawEllipse(centre, kDotDiameter / 2, kDotDiameter / 2);
     }
-}
-
-bool DotButton::hitButton(const QPoint& pos) const {
-    const QPointF offset = QPointF(pos) + QPointF(0.5, 0.5) - QRectF(rect()).center();
-    const double radius = kSide / 2.0;
-    return offset.x() * offset.x() + offset.y() * offset.y() <= radius * radius;
-}
-
-void DotButton::enterEvent(QEnterEvent* event) {
-    m_hovering = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void DotButton::leaveEvent(QEvent* event) {
-    m_hovering = false;
-    update();
-    QAbstractButton::leaveEvent(event);
 }
 
 } // namespace pindle

@@ -3,8 +3,9 @@
 #include <cstddef>
 #include <string>
 
-#include <QAbstractButton>
 #include <QColor>
+
+#include "hover_button.h"
 
 namespace pindle {
 
@@ -14,7 +15,7 @@ struct Note;
 // 15-pixel dot in the note's colour (a ring when the note is blank) and, for the active note, a
 // soft halo. Inactive dots are drawn faint and brighten under the pointer. The widget belongs to
 // its note's id, so the hover state stays with the note when others are added or removed.
-class DotButton : public QAbstractButton {
+class DotButton : public HoverButton {
     Q_OBJECT
 public:
     static constexpr int kSide = 30;
@@ -28,7 +29,6 @@ public:
     QColor color() const { return m_color; }
     bool isActive() const { return m_active; }
     bool isBlank() const { return m_blank; }
-    bool hovering() const { return m_hovering; }
     // The opacity the dot is drawn at: 1.0 active, else 0.85 hovered, else 0.6.
     double dotOpacity() const;
 
@@ -37,19 +37,13 @@ public:
     // "Note 3 (empty)" or "Note 2: Groceries".
     static QString accessibleText(const QString& firstLine, std::size_t index);
 
-    QSize sizeHint() const override;
-
 protected:
     void paintEvent(QPaintEvent* event) override;
-    bool hitButton(const QPoint& pos) const override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
 
 private:
     QColor m_color;
     bool m_active = false;
     bool m_blank = true;
-    bool m_hovering = false;
     QString m_tooltip;
 };
 

@@ -173,9 +173,7 @@ void NoteEditor::reportChange() {
         return; // a format-only or composition-only change
     }
     m_synced.assign(utf8.constData(), size);
-    if (onTextEdited) {
-        onTextEdited(m_synced);
-    }
+    emit textEdited(m_synced);
 }
 
 QRect NoteEditor::caretGeometry() const {

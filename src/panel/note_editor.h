@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include <QColor>
@@ -16,7 +15,7 @@ namespace pindle {
 // document, so the caret, the undo history and an input method's composition all survive. Loading
 // replaces the document and clears undo, so undo never carries text across notes. Every change
 // the user makes (typing, deleting, pasting, undo, input method commits) is reported through
-// onTextEdited with the whole text; loading is never reported back.
+// textEdited() with the whole text; loading is never reported back.
 //
 // Text goes in and out as plain text only: rich text pasted or dropped arrives as its plain text,
 // and copies carry plain text alone. The caret is drawn in the note's colour; the placeholder
@@ -40,7 +39,8 @@ public:
     // blink's off phase).
     QRect caretRect() const;
 
-    std::function<void(const std::string& text)> onTextEdited;
+signals:
+    void textEdited(const std::string& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,6 +1,12 @@
 #include "note_header.h"
 
+#include <algorithm>
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QPushButton>
+#include <QStyleHints>
 
 #include "button_styles.h"
 #include "platform/view/appearance.h"
@@ -22,15 +28,16 @@ constexpr double kIdleDeleteOpacity = 0.45;
 constexpr double kTextPixels = 11;
 constexpr int kCancelMinimumWidth = 52;
 constexpr int kCancelHeight = 20;
+constexpr int kCancelPaddingX = 10;
 
 } // namespace
 
 NoteHeader::NoteHeader(QWidget* parent)
     : QWidget(parent)
+    , m_row(new QHBoxLayout(this))
     , m_title(new TextLine(TextLine::Tone::secondary, this))
     , m_deleteButton(new HoverCircleButton(HoverCircleButton::Symbol::xmark, kXmarkSize, kDeleteSide, kDeleteRadius,
-                                           HoverCircleButton::HoverTint::red, HoverCircleButton::HitArea::wholeBox,
-                                           this))
+                                           HoverCircleButton::HoverTint::red, HoverButton::HitArea::wholeBox, this))
     , m_question(new TextLine(TextLine::Tone::primary, this))
     , m_cancelButton(new QPushButton(tr("Cancel"), this))
     , m_confirmButton(new DestructiveButton(tr("Delete"), this)) {
@@ -46,22 +53,28 @@ NoteHeader::NoteHeader(QWidget* parent)
     m_cancelButton->setFocusPolicy(Qt::NoFocus);
     m_cancelButton->setAutoDefault(false);
     m_confirmButton->setObjectName(QStringLiteral("confirmDeleteButton"));
+    m_confirmButton->installEventFilter(this);
+
+    // The texts take whatever the buttons leave, however long they are; hidden widgets drop out
+    // of the row, so one row serves both states.
+    for (TextLine* text : {m_title, m_question}) {
+        text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    m_row->setContentsMargins(kLeftInset, 0, kRightInset, 0);
+    m_row->setSpacing(kSpacing);
+    m_row->addWidget(m_title, 1);
+    m_row->addWidget(m_question, 1);
+    m_row->addSpacing(kMinimumGap);
+    m_row->addWidget(m_cancelButton, 0, Qt::AlignVCenter);
+    m_row->addWidget(m_confirmButton, 0, Qt::AlignVCenter);
+    m_row->addWidget(m_deleteButton, 0, Qt::AlignVCenter);
 
     connect(m_deleteButton, &QAbstractButton::clicked, this, [this] {
-        if (onAskDelete) {
-            onAskDelete();
-        }
+        m_askedAt.start();
+        emit deleteRequested();
     });
-    connect(m_cancelButton, &QAbstractButton::clicked, this, [this] {
-        if (onCancel) {
-            onCancel();
-        }
-    });
-    connect(m_confirmButton, &QAbstractButton::clicked, this, [this] {
-        if (onConfirm) {
-            onConfirm();
-        }
-    });
+    connect(m_cancelButton, &QAbstractButton::clicked, this, &NoteHeader::deleteCancelled);
+    connect(m_confirmButton, &QAbstractButton::clicked, this, &NoteHeader::deleteConfirmed);
 
     m_question->hide();
     m_cancelButton->hide();
@@ -74,42 +87,43 @@ void NoteHeader::applyFonts() {
     m_question->setFont(logicalFont(this, kTextPixels, QFont::Normal));
     m_cancelButton->setFont(logicalFont(this, kTextPixels, QFont::Normal));
     m_confirmButton->setFont(logicalFont(this, kTextPixels, QFont::Medium));
-    layoutRow();
+    // Both buttons get one height, of the row's parity, so they share their top edge and every
+    // label of the row (question, "Cancel", "Delete") is centred on the same line.
+    int height = std::max(kCancelHeight, m_confirmButton->sizeHint().height());
+    height += (kHeight - height) % 2;
+    m_confirmButton->setFixedSize(m_confirmButton->sizeHint().width(), height);
+    m_cancelButton->setFixedSize(
+        std::max(kCancelMinimumWidth,
+                 m_cancelButton->fontMetrics().horizontalAdvance(m_cancelButton->text()) + 2 * kCancelPaddingX),
+        height);
+    m_row->activate();
 }
 
 void NoteHeader::refresh(const QString& title, bool confirming) {
     m_title->setText(title);
-    if (confirming != m_confirming) {
-        m_confirming = confirming;
-        // Switch in one step, without animation; hidden widgets keep their hover state out of it.
-        m_title->setVisible(!confirming);
-        m_deleteButton->setVisible(!confirming);
-        m_question->setVisible(confirming);
-        m_cancelButton->setVisible(confirming);
-        m_confirmButton->setVisible(confirming);
-    }
-    layoutRow();
-}
-
-void NoteHeader::layoutRow() {
-    const int right = width() - kRightInset;
-    if (!m_confirming) {
-        const int buttonX = right - kDeleteSide;
-        m_deleteButton->move(buttonX, (kHeight - kDeleteSide) / 2);
-        const int titleRight = buttonX - kSpacing - kMinimumGap - kSpacing;
-        m_title->setGeometry(kLeftInset, 0, std::max(0, titleRight - kLeftInset), kHeight);
+    if (confirming == m_confirming) {
         return;
     }
-    const QSize confirmSize = m_confirmButton->sizeHint();
-    const int confirmX = right - confirmSize.width();
-    m_confirmButton->setGeometry(confirmX, (kHeight - confirmSize.height()) / 2, confirmSize.width(),
-                                 confirmSize.height());
-    const int cancelWidth =
-        std::max(kCancelMinimumWidth, m_cancelButton->fontMetrics().horizontalAdvance(m_cancelButton->text()) + 2 * 10);
-    const int cancelX = confirmX - kSpacing - cancelWidth;
-    m_cancelButton->setGeometry(cancelX, (kHeight - kCancelHeight) / 2, cancelWidth, kCancelHeight);
-    const int questionRight = cancelX - kSpacing - kMinimumGap - kSpacing;
-    m_question->setGeometry(kLeftInset, 0, std::max(0, questionRight - kLeftInset), kHeight);
+    m_confirming = confirming;
+    if (!confirming) {
+        m_askedAt.invalidate();
+    }
+    // Switch in one step, without animation; hidden widgets keep their hover state out of it.
+    m_title->setVisible(!confirming);
+    m_deleteButton->setVisible(!confirming);
+    m_question->setVisible(confirming);
+    m_cancelButton->setVisible(confirming);
+    m_confirmButton->setVisible(confirming);
+    m_row->activate();
+}
+
+bool NoteHeader::eventFilter(QObject* watched, QEvent* event) {
+    const bool press = event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick;
+    if (watched == m_confirmButton && press && m_askedAt.isValid() &&
+        m_askedAt.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval()) {
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void NoteHeader::setHovering(bool hovering) {
@@ -125,11 +139,6 @@ void NoteHeader::enterEvent(QEnterEvent* event) {
 void NoteHeader::leaveEvent(QEvent* event) {
     setHovering(false);
     QWidget::leaveEvent(event);
-}
-
-void NoteHeader::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    layoutRow();
 }
 
 } // namespace pindle

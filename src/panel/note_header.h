@@ -1,9 +1,9 @@
 #pragma once
 
-#include <functional>
-
+#include <QElapsedTimer>
 #include <QWidget>
 
+class QHBoxLayout;
 class QPushButton;
 
 namespace pindle {
@@ -16,6 +16,10 @@ class TextLine;
 // delete the note (fully opaque while the pointer is anywhere over the row); while a delete is
 // being confirmed, "Delete this note?" with "Cancel" and "Delete". Holds no state of its own
 // besides the hover flag; the confirmation state comes from the store through refresh().
+//
+// "Delete" appears where the pointer just clicked "xmark": a press on it within the desktop's
+// double-click interval of that click is the second half of a double-click, not an answer, and is
+// ignored.
 class NoteHeader : public QWidget {
     Q_OBJECT
 public:
@@ -30,24 +34,26 @@ public:
     bool hovering() const { return m_hovering; }
     bool confirming() const { return m_confirming; }
 
-    std::function<void()> onAskDelete;
-    std::function<void()> onCancel;
-    std::function<void()> onConfirm;
+signals:
+    void deleteRequested();
+    void deleteCancelled();
+    void deleteConfirmed();
 
 protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setHovering(bool hovering);
-    void layoutRow();
 
+    QHBoxLayout* m_row;
     TextLine* m_title;
     HoverCircleButton* m_deleteButton;
     TextLine* m_question;
     QPushButton* m_cancelButton;
     DestructiveButton* m_confirmButton;
+    QElapsedTimer m_askedAt; // since the "xmark" click that opened the confirmation
     bool m_confirming = false;
     bool m_hovering = false;
 };

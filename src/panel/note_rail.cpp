@@ -53,11 +53,9 @@ NoteRail::NoteRail(QWidget* parent)
     m_addButton->setAccessibleName(tr("New note"));
     // Tooltips are shown verbatim, like the titles they usually name.
     tooltip(m_addButton, QStringLiteral("New note"));
-    connect(m_addButton, &QAbstractButton::clicked, this, [this] {
-        if (onAdd) {
-            onAdd();
-        }
-    });
+    connect(m_addButton, &QAbstractButton::clicked, this, &NoteRail::addRequested);
+    // Scrolling moves the dots under a resting pointer; hover and tooltip go with the pointer.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { recheckPointer(this); });
     setWidget(m_content);
     m_content->setFixedSize(kWidth, contentHeight(0));
 }
@@ -75,10 +73,10 @@ DotButton* NoteRail::takeOrMakeDot(std::unordered_map<std::string, DotButton*>& 
     auto* dot = new DotButton(m_content);
     connect(dot, &QAbstractButton::clicked, this, [this, dot] {
         const auto position = std::find(m_dots.begin(), m_dots.end(), dot);
-        if (position != m_dots.end() && onSelect) {
-            // Copy: the callback changes the store, which refreshes m_noteIds.
+        if (position != m_dots.end()) {
+            // Copy: selecting changes the store, which refreshes m_noteIds.
             const std::string id = m_noteIds[static_cast<std::size_t>(position - m_dots.begin())];
-            onSelect(id);
+            emit selected(id);
         }
     });
     dot->show();
@@ -124,6 +122,9 @@ void NoteRail::refresh(const Store& store) {
         m_shownActiveId = store.activeId();
         revealActiveDot();
     }
+    // Dots come, go and move ("plus" moves down a row with each note): whatever is under the
+    // pointer now is the one hovered.
+    recheckPointer(this);
 }
 
 void NoteRail::revealActiveDot() {

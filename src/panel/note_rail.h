@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -33,9 +32,11 @@ public:
     // "plus" button.
     static int contentHeight(std::size_t notes);
 
-    // Called with the clicked dot's note id, and when "plus" is clicked.
-    std::function<void(const std::string& id)> onSelect;
-    std::function<void()> onAdd;
+signals:
+    // A dot was clicked: its note's id.
+    void selected(const std::string& id);
+    // "plus" was clicked.
+    void addRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -79,24 +79,25 @@ PanelView::PanelView(Store& store, Scheduler& scheduler, std::optional<TooltipTa
     m_countLabel->setGeometry(kFooterInsetX, 0, kPaneWidth - 2 * kFooterInsetX, kFooterHeight);
     setFocusProxy(m_editor);
 
-    m_rail->onSelect = [this](const std::string& id) {
+    connect(m_rail, &NoteRail::selected, this, [this](const std::string& id) {
         m_store.select(std::string_view(id));
         focusEditor();
-    };
-    m_rail->onAdd = [this] {
+    });
+    connect(m_rail, &NoteRail::addRequested, this, [this] {
         m_store.addNote();
         focusEditor();
-    };
-    m_header->onAskDelete = [this] { m_store.setConfirmingDelete(true); };
-    m_header->onCancel = [this] {
+    });
+    connect(m_header, &NoteHeader::deleteRequested, this, [this] { m_store.setConfirmingDelete(true); });
+    connect(m_header, &NoteHeader::deleteCancelled, this, [this] {
         m_store.setConfirmingDelete(false);
         focusEditor();
-    };
-    m_header->onConfirm = [this] {
+    });
+    connect(m_header, &NoteHeader::deleteConfirmed, this, [this] {
         m_store.deleteActiveNote();
         focusEditor();
-    };
-    m_editor->onTextEdited = [this](const std::string& text) { m_store.updateActiveText(text); };
+    });
+    connect(m_editor, &NoteEditor::textEdited, this,
+            [this](const std::string& text) { m_store.updateActiveText(text); });
 
     applyFonts();
     refresh();

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QScrollBar>
@@ -55,7 +56,9 @@ private slots:
         fixture.store().setConfirmingDelete(true);
         const QRect confirm = boxOf(fixture.find("confirmDeleteButton"), &view);
         QCOMPARE(confirm.right() + 1, 352);
-        QCOMPARE(boxOf(fixture.find("cancelButton"), &view).right() + 1 + 6, confirm.left());
+        const QRect cancel = boxOf(fixture.find("cancelButton"), &view);
+        QCOMPARE(cancel.right() + 1 + 6, confirm.left());
+        QCOMPARE(std::make_pair(cancel.top(), cancel.height()), std::make_pair(confirm.top(), confirm.height()));
         QCOMPARE(boxOf(fixture.find("confirmQuestion"), &view).left(), 61);
     }
 
@@ -130,6 +133,32 @@ private slots:
         QVERIFY(editor->hasFocus());
     }
 
+    void hoverGoesWhereThePointerIsAndWhereAClickCounts() {
+        const auto pointAt = [](QWidget* widget, QPoint at) {
+            QCursor::setPos(widget->mapToGlobal(at));
+            QCoreApplication::processEvents();
+        };
+        {
+            // "plus" moves down a row under the resting pointer; the pointer is then on the new dot.
+            PanelFixture fixture({"a"});
+            fixture.show();
+            auto* rail = fixture.find<NoteRail>("rail");
+            pointAt(rail->addButton(), {15, 15});
+            click(rail->addButton());
+            QVERIFY(!rail->addButton()->hovering() && rail->dots().back()->hovering());
+        }
+        PanelFixture fixture(std::vector<std::string>(30, "x"), 0);
+        fixture.show();
+        auto* rail = fixture.find<NoteRail>("rail");
+        pointAt(rail->dots()[4], {2, 2}); // inside the box, outside the circle
+        QVERIFY(!rail->dots()[4]->hovering());
+        pointAt(rail->dots()[4], {15, 15});
+        QVERIFY(rail->dots()[4]->hovering());
+        // The rail scrolls two dots up under the resting pointer.
+        rail->verticalScrollBar()->setValue(2 * 34);
+        QVERIFY(!rail->dots()[4]->hovering() && rail->dots()[6]->hovering());
+    }
+
     void headerConfirmsBeforeDeleting() {
         PanelFixture fixture({"\n  First line  \nsecond", " \n "}, 0);
         fixture.show();
@@ -143,6 +172,7 @@ private slots:
         // Asking leaves the focus alone.
         editor->clearFocus();
         click(deleteButton);
+        click(fixture.find("confirmDeleteButton")); // the second half of a double-click on "xmark"
         QVERIFY(fixture.store().confirmingDelete());
         QVERIFY(!editor->hasFocus());
         QVERIFY(fixture.find("confirmQuestion")->isVisible());
