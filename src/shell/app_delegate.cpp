@@ -113,9 +113,9 @@ void AppDelegate::applicationWillTerminate() {
 }
 
 void AppDelegate::buildMainMenu() {
-    // The menu bar shows where the desktop has a global menu; elsewhere it stays hidden and the
-    // key commands give its shortcuts. Its own shortcuts are widget-local so they never fire
-    // twice with the key commands.
+    // The menu bar shows where the desktop has a global menu; elsewhere it stays hidden. Its
+    // shortcuts work while the panel is the active window (see createPanel) for the keys the key
+    // commands pass on, such as Ctrl+Q with Caps Lock; a key the commands claim never reaches them.
     m_menuBar = new QMenuBar(nullptr);
     QMenu* appMenu = m_menuBar->addMenu(QString());
     QAction* quit = appMenu->addAction(tr("Quit Pindle"), this, &AppDelegate::terminate);
@@ -135,7 +135,7 @@ void AppDelegate::buildMainMenu() {
     addEditing(tr("Select All"), QKeySequence(Qt::CTRL | Qt::Key_A), KeyCommand::selectAll);
     for (QMenu* menu : {appMenu, edit}) {
         for (QAction* action : menu->actions()) {
-            action->setShortcutContext(Qt::WidgetShortcut);
+            action->setShortcutContext(Qt::WindowShortcut);
         }
     }
 }
@@ -185,6 +185,10 @@ void AppDelegate::createPanel() {
     m_panel = new PanelWindow(content, m_services.contentSize, *m_desktop);
     m_menuBar->setParent(m_panel);
     m_menuBar->hide();
+    // A hidden menu bar's shortcuts never fire; the panel carries them as well.
+    for (QAction* menu : m_menuBar->actions()) {
+        m_panel->addActions(menu->menu()->actions());
+    }
     connect(m_panel, &PanelWindow::deactivated, this, &AppDelegate::closePanel);
 }
 

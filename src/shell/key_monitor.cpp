@@ -124,6 +124,11 @@ KeyMonitor::~KeyMonitor() {
 }
 
 bool KeyMonitor::eventFilter(QObject* watched, QEvent* event) {
+    // An open popup menu (the editor's, the tray's) handles its own keys: Escape closes the menu,
+    // not the panel.
+    if (QApplication::activePopupWidget() != nullptr) {
+        return false;
+    }
     if (event->type() == QEvent::ShortcutOverride) {
         // Claiming the key here makes it arrive as a key press instead of firing a shortcut.
         auto* key = static_cast<QKeyEvent*>(event);

@@ -210,6 +210,14 @@ private slots:
         QVERIFY(shell.openAndFocus());
         shell.key(Qt::Key_Q, Qt::ControlModifier);
         QCOMPARE(shell.quits, 1);
+
+        // An open popup menu (the editor's, the tray's) takes its own keys: Escape closes only it.
+        QMenu popup;
+        popup.addAction(QStringLiteral("Cut"));
+        popup.popup(shell.panel()->pos());
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(shell.panel()->windowHandle(), &escape);
+        QVERIFY(shell.delegate->panelVisible() && !popup.isVisible());
     }
 
     void editingKeysReachTheFocusedEditorOnce() {
