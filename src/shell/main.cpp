@@ -4,6 +4,7 @@
 #include "app_delegate.h"
 #include "launch.h"
 #include "notes/file_system.h"
+#include "notes/notes_file.h"
 #include "notes/scheduler.h"
 #include "panel/panel_view.h"
 #include "platform/desktop_color_scheme.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -50,9 +52,14 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("pindle"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    pindle::SingleInstance instance;
+    // The notes folder is locked too: two sessions sharing one home never both write the notes.
+    pindle::SingleInstance instance(pindle::SingleInstance::runtimeFolder(),
+                                    QFile::decodeName(pindle::defaultDocumentPath().parent_path().c_str()));
     switch (instance.start(QApplication::arguments())) {
     case pindle::SingleInstance::Outcome::handedOver:
+        if (!instance.warning().isEmpty()) {
+            std::fprintf(stderr, "pindle: %s\n", qPrintable(instance.warning()));
+        }
         return 0;
     case pindle::SingleInstance::Outcome::failed:
         std::fprintf(stderr, "pindle: %s\n", qPrintable(instance.warning()));

@@ -1,19 +1,24 @@
-// One instance per user: claiming, handing over, stale locks, hostile clients and folders.
+// One instance per user and one writer per notes folder: claiming, handing over, stale locks,
+// hostile clients and folders, running out of file descriptors.
 
 #include "platform/single_instance.h"
 
 #include <QDir>
 #include <QFile>
-#include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
+#include <cstring>
+#include <memory>
 #include <thread>
+#include <vector>
 
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace pindle {
@@ -21,11 +26,16 @@ namespace pindle {
 namespace {
 
 // Hands over from another thread, as a second process would, while the test's loop serves.
-SingleInstance::Outcome handOver(const QString& folder, const QStringList& arguments = {"pindle"}) {
+SingleInstance::Outcome handOver(const QString& folder, const QStringList& arguments = {"pindle"},
+                                 QString* warning = nullptr) {
     SingleInstance::Outcome outcome = SingleInstance::Outcome::failed;
     std::atomic<bool> done = false;
     std::thread second([&] {
-        outcome = SingleInstance(folder).start(arguments, 5000);
+        SingleInstance instance(folder);
+        outcome = instance.start(arguments, 5000);
+        if (warning) {
+            *warning = instance.warning();
+        }
         done = true;
     });
     while (!done) {
@@ -33,6 +43,20 @@ SingleInstance::Outcome handOver(const QString& folder, const QStringList& argum
     }
     second.join();
     return outcome;
+}
+
+// A raw, non-blocking client of the instance socket, as a stray program would make; -1 when
+// none can be made or the socket takes no more.
+int connectTo(const QString& folder) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, QFile::encodeName(folder + "/instance.socket").constData());
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace
@@ -58,17 +82,27 @@ private slots:
         QTRY_COMPARE(launched.size(), 1);
         QCOMPARE(launched[0][0].toStringList(), arguments);
 
-        // Garbage on the socket is dropped, and serving goes on.
-        for (const QByteArray& junk : {QByteArray("GET / HTTP/1.0\r\n\r\n"), QByteArray("PNDL\xff\xff\xff\xff", 8)}) {
-            QLocalSocket client;
-            client.connectToServer(m_folder + "/instance.socket");
-            QVERIFY(client.waitForConnected(1000));
-            client.write(junk);
-            client.flush();
-            QTRY_COMPARE(client.state(), QLocalSocket::UnconnectedState);
+        // Garbage on the socket is dropped, an oversized message refused, a client that sends
+        // nothing (half-open) dropped after its deadline; and serving goes on.
+        for (const QByteArray& junk :
+             {QByteArray("GET / HTTP/1.0\r\n\r\n"), QByteArray("PNDL\xff\xff\xff\xff", 8), QByteArray("PNDL\0\0", 6)}) {
+            const int client = connectTo(m_folder);
+            QVERIFY(client >= 0 && ::send(client, junk.constData(), std::size_t(junk.size()), 0) == junk.size());
+            char reply; // a refusal byte may come before the hang-up
+            QVERIFY2(QTest::qWaitFor([&] { return ::recv(client, &reply, 1, 0) == 0; }), junk.constData());
+            ::close(client);
         }
         QCOMPARE(handOver(m_folder), SingleInstance::Outcome::handedOver);
         QTRY_COMPARE(launched.size(), 2);
+
+        // Over 64 KiB of arguments: the running instance still hears of the launch and of
+        // "--show-panel", the only argument it acts on, and the launch says what it left out.
+        QString warning;
+        QCOMPARE(handOver(m_folder, {"pindle", QString(40000, 'x'), "--show-panel"}, &warning),
+                 SingleInstance::Outcome::handedOver);
+        QTRY_COMPARE(launched.size(), 3);
+        QCOMPARE(launched[2][0].toStringList(), (QStringList{"pindle", "--show-panel"}));
+        QVERIFY2(warning.contains("handed over: pindle --show-panel"), qPrintable(warning));
 
         // A holder that is alive but does not answer (hung, or its socket gone) is a failure,
         // not a hand-over.
@@ -81,19 +115,11 @@ private slots:
     void aLockLeftByACrashedInstanceDoesNotBlock() {
         QVERIFY(QDir().mkdir(m_folder));
         QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        // What a killed instance leaves: its lock naming a pid that is gone, and its socket file.
-        const pid_t dead = ::fork();
-        if (dead == 0) {
-            ::_exit(0);
+        // What a killed instance leaves: its lock file and its socket file.
+        for (const char* name : {"/instance.lock", "/instance.socket"}) {
+            QFile file(m_folder + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("pid 999999 on elsewhere\n") > 0);
         }
-        ::waitpid(dead, nullptr, 0);
-        QFile lock(m_folder + "/instance.lock");
-        QVERIFY(lock.open(QIODevice::WriteOnly));
-        lock.write(QByteArray::number(dead) + "\npindle\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-        lock.close();
-        QFile socket(m_folder + "/instance.socket");
-        QVERIFY(socket.open(QIODevice::WriteOnly));
-        socket.close();
 
         SingleInstance next(m_folder);
         QSignalSpy launched(&next, &SingleInstance::launched);
@@ -110,6 +136,52 @@ private slots:
         QCOMPARE(instance.start({"pindle"}), SingleInstance::Outcome::primary);
         QVERIFY(!instance.warning().isEmpty());
         QVERIFY(!QFile::exists(m_folder + "/instance.socket"));
+    }
+
+    void neverTwoWritersOfOneNotesFolder() {
+        // Without a runtime directory the guard lives in a folder of the user's own, not in the
+        // shared temporary folder, where another user could make it first and switch it off.
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_folder + "/cache"));
+        QCOMPARE(SingleInstance::runtimeFolder(), m_folder + "/cache/pindle");
+
+        // Two sessions sharing one home (separate runtime folders, one notes folder): the second
+        // does not run; once the first has ended, the next one does.
+        const QString notes = m_folder + "/notes";
+        auto first = std::make_unique<SingleInstance>(m_folder + "/one", notes);
+        QCOMPARE(first->start({"pindle"}), SingleInstance::Outcome::primary);
+        SingleInstance second(m_folder + "/two", notes);
+        QCOMPARE(second.start({"pindle"}), SingleInstance::Outcome::failed);
+        QVERIFY2(second.warning().contains(QString::number(QCoreApplication::applicationPid())),
+                 qPrintable(second.warning()));
+        first.reset();
+        QCOMPARE(SingleInstance(m_folder + "/three", notes).start({"pindle"}), SingleInstance::Outcome::primary);
+    }
+
+    void keepsListeningAfterRunningOutOfFileDescriptors() {
+        SingleInstance first(m_folder);
+        QSignalSpy launched(&first, &SingleInstance::launched);
+        QCOMPARE(first.start({"pindle"}), SingleInstance::Outcome::primary);
+        // Clients until no descriptor is left, so that the instance's accept() fails for them.
+        rlimit saved{};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &saved) == 0);
+        const int lowestFree = ::dup(0);
+        ::close(lowestFree);
+        rlimit low = saved;
+        low.rlim_cur = static_cast<rlim_t>(lowestFree + 8);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &low) == 0);
+        std::vector<int> clients;
+        for (int client; (client = connectTo(m_folder)) >= 0;) {
+            clients.push_back(client);
+        }
+        QTest::qWait(300);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &saved) == 0);
+        for (const int client : clients) {
+            ::close(client);
+        }
+        QVERIFY(!clients.empty());
+        QCOMPARE(handOver(m_folder), SingleInstance::Outcome::handedOver);
+        QTRY_COMPARE(launched.size(), 1);
     }
 };
 
