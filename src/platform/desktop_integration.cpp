@@ -1,5 +1,8 @@
 #include "desktop_integration.h"
 
+#include "sway_ipc.h"
+#include "wayland_session.h"
+
 #include <QGuiApplication>
 #include <QMargins>
 #include <QWidget>
@@ -115,12 +118,64 @@ private:
     xcb_atom_t m_compositorSelection;
 };
 
+// The panel on XWayland under sway: sway centres floating X11 windows whatever position they ask
+// for, so each time the panel is shown sway is told where it goes: at once when sway has it in its
+// tree already, else as soon as sway has mapped it and made it float (which centres it). The work
+// area comes from sway too.
+class SwayDesktopIntegration final : public DesktopIntegration {
+public:
+    SwayDesktopIntegration(std::unique_ptr<DesktopIntegration> x11, std::unique_ptr<SwayIpc> sway)
+        : m_x11(std::move(x11))
+        , m_sway(std::move(sway)) {
+        QObject::connect(m_sway.get(), &SwayIpc::windowPlaced, m_sway.get(), [this](quint32 window, bool floating) {
+            if (m_pending && m_pending->first == window) {
+                m_sway->moveWindow(window, m_pending->second);
+                if (floating) {
+                    m_pending.reset();
+                    m_sway->watchWindows(false);
+                }
+            }
+        });
+    }
+
+    bool compositing() const override { return m_x11->compositing(); }
+
+    void prepareToShow(QWidget* window, const QMargins& shadow) override {
+        m_x11->prepareToShow(window, shadow);
+        m_pending.reset();
+        // Listening before the window maps, so sway's placing it is not missed.
+        m_sway->watchWindows(!window->isVisible());
+    }
+
+    void shown(QWidget* window) override {
+        m_x11->shown(window);
+        const auto id = static_cast<quint32>(window->winId());
+        if (m_sway->moveWindow(id, window->pos())) {
+            m_sway->watchWindows(false);
+        } else {
+            m_pending = std::pair{id, window->pos()};
+        }
+    }
+
+    std::optional<QRect> workArea() override { return m_sway->focusedWorkArea(); }
+
+private:
+    std::unique_ptr<DesktopIntegration> m_x11;
+    std::unique_ptr<SwayIpc> m_sway;
+    // The window shown but not yet in sway's tree, and where it goes.
+    std::optional<std::pair<quint32, QPoint>> m_pending;
+};
+
 } // namespace
 
 std::unique_ptr<DesktopIntegration> createDesktopIntegration() {
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>(); x11 && x11->connection()) {
-            return std::make_unique<X11DesktopIntegration>(x11->connection());
+            auto integration = std::make_unique<X11DesktopIntegration>(x11->connection());
+            if (auto sway = isWaylandSession() ? SwayIpc::connectToSession() : nullptr) {
+                return std::make_unique<SwayDesktopIntegration>(std::move(integration), std::move(sway));
+            }
+            return integration;
         }
     }
     return std::make_unique<NoDesktopIntegration>();

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QRect>
+
 #include <memory>
+#include <optional>
 
 class QMargins;
 class QWidget;
@@ -32,6 +35,10 @@ public:
     // Call right after `window` was shown, for window managers that only honour the hints as
     // requests on a mapped window.
     virtual void shown(QWidget* window) = 0;
+
+    // The screen's area left by the bars, where the compositor knows it and the X11 screen does
+    // not (XWayland has no work area); none to take Qt's available geometry.
+    virtual std::optional<QRect> workArea() { return std::nullopt; }
 };
 
 std::unique_ptr<DesktopIntegration> createDesktopIntegration();

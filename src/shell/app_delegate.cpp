@@ -215,42 +215,40 @@ std::optional<QRect> AppDelegate::trayIconGeometry() const {
     return icon;
 }
 
-QRectF AppDelegate::currentAnchor() {
+std::optional<QRectF> AppDelegate::currentAnchor() {
     if (const auto icon = trayIconGeometry()) {
         m_clickAnchor.reset();
         m_lastAnchor = QRectF(*icon);
-        return *m_lastAnchor;
+        return m_lastAnchor;
     }
     if (m_clickAnchor) {
         m_lastAnchor = *m_clickAnchor;
         m_clickAnchor.reset();
-        return *m_lastAnchor;
     }
-    if (m_lastAnchor) {
-        return *m_lastAnchor;
-    }
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    if (!primary) {
-        return {};
-    }
-    const QRectF area(primary->availableGeometry());
-    return QRectF(area.center().x(), area.top(), 0, 0);
+    return m_lastAnchor;
 }
 
 void AppDelegate::openPanel() {
     if (!m_panel) {
         return;
     }
-    const QRectF anchor = currentAnchor();
-    std::optional<ScreenArea> screenArea;
-    QScreen* screen = QGuiApplication::screenAt(anchor.center().toPoint());
+    const std::optional<QRectF> anchor = currentAnchor();
+    // The compositor's work area where it has one (its bars are not the X11 screen's business),
+    // on the screen it lies on; else the screen of the anchor, or the primary one.
+    const std::optional<QRect> workArea = m_desktop->workArea();
+    QScreen* screen = workArea ? QGuiApplication::screenAt(workArea->center())
+                      : anchor ? QGuiApplication::screenAt(anchor->center().toPoint())
+                               : nullptr;
     if (!screen) {
         screen = QGuiApplication::primaryScreen();
     }
+    std::optional<ScreenArea> screenArea;
     if (screen) {
-        screenArea = ScreenArea{QRectF(screen->geometry()), QRectF(screen->availableGeometry())};
+        const QRect available = workArea ? workArea->intersected(screen->geometry()) : screen->availableGeometry();
+        screenArea = ScreenArea{QRectF(screen->geometry()), QRectF(available)};
     }
-    m_panel->moveContentTo(panelOrigin(anchor, QSizeF(m_panel->contentSize()), screenArea));
+    const QRectF at = anchor ? *anchor : screenArea ? fallbackAnchor(*screenArea) : QRectF();
+    m_panel->moveContentTo(panelOrigin(at, QSizeF(m_panel->contentSize()), screenArea));
     m_panel->present();
     m_store->requestEditorFocus();
     setHighlighted(true);

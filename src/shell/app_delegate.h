@@ -135,7 +135,9 @@ private:
     void installKeyMonitor();
     void removeKeyMonitor();
     void setHighlighted(bool highlighted);
-    QRectF currentAnchor();
+    // The tray icon's rectangle, the point of the click that opens the panel, or the last of
+    // these; none when nothing tells where the icon is.
+    std::optional<QRectF> currentAnchor();
     std::optional<QRect> trayIconGeometry() const;
     void openPanelOnceDocked();
     void editingAction(KeyCommand command);

@@ -36,4 +36,10 @@ QPointF panelOrigin(const QRectF& given, const QSizeF& panelSize, const std::opt
     return {x, y};
 }
 
+QRectF fallbackAnchor(const ScreenArea& screen) {
+    const QRectF& area = screen.available;
+    const bool barsOnlyBelow = area.top() <= screen.geometry.top() && area.bottom() < screen.geometry.bottom();
+    return {area.center().x(), barsOnlyBelow ? area.bottom() : area.top(), 0, 0};
+}
+
 } // namespace pindle

@@ -33,4 +33,9 @@ struct ScreenArea {
 // too short for both. Without a screen the unclamped candidate is returned. Values are not rounded.
 QPointF panelOrigin(const QRectF& anchor, const QSizeF& panelSize, const std::optional<ScreenArea>& screen);
 
+// Where the panel opens when nothing tells where the tray icon is (no tray, the hot key before
+// any click, a tray click on a Wayland session): the middle of the available area's edge that a
+// bar borders. That is the bottom edge when bars take only the bottom of the screen, else the top.
+QRectF fallbackAnchor(const ScreenArea& screen);
+
 } // namespace pindle

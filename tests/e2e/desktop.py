@@ -25,6 +25,8 @@ import tempfile
 import time
 import unittest
 
+import dbus
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 WIDTH, HEIGHT = 1280, 800
 
@@ -154,6 +156,8 @@ BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Config
 <allow own="*"/></policy></busconfig>
 """
 TEST_USER = "pindle-e2e"
+WATCHER = "org.kde.StatusNotifierWatcher"
+SNI = "org.kde.StatusNotifierItem"
 
 
 class Desktop:
@@ -169,17 +173,19 @@ class Desktop:
         self.profile = DESKTOPS[desktop]
         self.edge = edge or self.profile.get("edge", "top")
         self.align = tray or "right"
-        self.pindle_binary = pindle
         self.root = tempfile.mkdtemp(prefix=f"pindle-{desktop}-")
         self.wayland = self.profile.get("wayland", False)
         self.user = self._test_user() if self.wayland and os.geteuid() == 0 else None
         os.chmod(self.root, 0o755)
+        # The test user may not reach into the build folder (a clone under /root).
+        self.pindle_binary = shutil.copy(pindle, self.root) if pindle and self.user else pindle
         self.data_home = os.path.join(self.root, "data")
         self.runtime = os.path.join(self.root, "runtime")
         os.makedirs(self.data_home)
         os.makedirs(self.runtime, mode=0o700)
         os.makedirs(os.path.join(self.root, "services"))
         self.children = []
+        self.buses = []
         self.pindle = self.tray = self.xvfb = self.icon = None
         self.env = {k: v for k, v in os.environ.items()
                     if not k.startswith(("WAYLAND_", "DBUS_", "QT_", "XDG_", "SWAYSOCK", "SESSION_MANAGER"))}
@@ -298,7 +304,7 @@ class Desktop:
         # sway hands its XWayland display to what it starts.
         shown = os.path.join(self.runtime, "display")
         self.x(["swaymsg", "exec", f"echo $DISPLAY > {shown}"], check=True)
-        self.display = wait_for(lambda: os.path.exists(shown) and open(shown).read().strip(), what="XWayland")
+        self.display = wait_for(lambda: os.path.exists(shown) and self.read(shown).strip(), what="XWayland")
         self.env["DISPLAY"] = self.display
 
     def _spawn(self, argv, name, pass_fds=()):
@@ -364,6 +370,8 @@ class Desktop:
                               preexec_fn=self._as_user)
 
     def close(self, keep=False):
+        for bus in self.buses:
+            bus.close()
         # Pindle first, so it can write its notes while the display is still there.
         if self.pindle and self.pindle.poll() is None:
             self.stop(self.pindle, timeout=2)
@@ -488,18 +496,35 @@ class Desktop:
         return self.icon
 
     def click(self, x, y, button=1, modifiers=()):
-        if self.wayland:
-            self.x(["swaymsg", "seat", "seat0", "cursor", "set", str(x), str(y)], check=True)
-            for action in ("press", "release"):
-                self.x(["swaymsg", "seat", "seat0", "cursor", action, f"button{button}"], check=True)
-            return
         keys = [a for m in modifiers for a in ("keydown", m)]
         self.xdotool("mousemove", str(x), str(y), *keys, "click", str(button),
                      *[a for m in modifiers for a in ("keyup", m)])
 
     def click_tray_icon(self, button=1, modifiers=()):
         x, y, w, h = wait_for(self.tray_icon, what="the tray icon")
-        self.click(x + w // 2, y + h // 2, button, modifiers)
+        if not self.wayland:
+            return self.click(x + w // 2, y + h // 2, button, modifiers)
+        # Headless sway has no pointer: the bar's calls are made as waybar makes them on a click,
+        # Activate with the point in its own widget, or showing the item's menu. XWayland's pointer
+        # stays where it last crossed an X11 window, far from the bar.
+        self.xdotool("mousemove", "40", str(HEIGHT - 40))
+        item, menu = self.status_notifier_item()
+        if button == 1:
+            item.Activate(dbus.Int32(w // 2), dbus.Int32(h // 2), dbus_interface=SNI)
+        else:
+            menu.AboutToShow(0)
+            menu.Event(0, "opened", dbus.Int32(0, variant_level=1), dbus.UInt32(0))
+
+    def status_notifier_item(self):
+        """Pindle's StatusNotifierItem, as the watcher lists it, and its exported menu."""
+        bus = dbus.bus.BusConnection(self.env["DBUS_SESSION_BUS_ADDRESS"])
+        self.buses.append(bus)
+        watcher = bus.get_object(WATCHER, "/StatusNotifierWatcher")
+        (item,) = watcher.Get(WATCHER, "RegisteredStatusNotifierItems", dbus_interface=dbus.PROPERTIES_IFACE)
+        name, _, path = item.partition("/")
+        item = bus.get_object(name, "/" + (path or "StatusNotifierItem"))
+        menu_path = item.Get(SNI, "Menu", dbus_interface=dbus.PROPERTIES_IFACE)
+        return item, dbus.Interface(bus.get_object(name, menu_path), "com.canonical.dbusmenu")
 
     def open_other_window(self, text="another program"):
         """A small xmessage window at the lower left, focused."""
@@ -521,8 +546,15 @@ class Desktop:
     def document(self):
         return os.path.join(self.data_home, "Pindle", "notes.json")
 
+    @staticmethod
+    def read(path):
+        if not os.path.exists(path):
+            return ""
+        with open(path, encoding="utf-8") as f:
+            return f.read()
+
     def read_document(self):
-        return open(self.document(), encoding="utf-8").read() if os.path.exists(self.document()) else ""
+        return self.read(self.document())
 
 
 class DesktopTest(unittest.TestCase):

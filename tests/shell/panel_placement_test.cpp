@@ -59,5 +59,13 @@ TEST(PanelPlacement, CentresBelowOrAboveTheAnchorAndClampsInOrder) {
     }
 }
 
+TEST(PanelPlacement, FallsBackToTheMiddleOfTheEdgeABarBorders) {
+    const QRectF screen(0, 0, 1920, 1080);
+    EXPECT_EQ(fallbackAnchor({screen, {0, 28, 1920, 1052}}), QRectF(960, 28, 0, 0));
+    EXPECT_EQ(fallbackAnchor({screen, {0, 0, 1920, 1050}}), QRectF(960, 1050, 0, 0));
+    EXPECT_EQ(fallbackAnchor({screen, screen}), QRectF(960, 0, 0, 0));
+    EXPECT_EQ(fallbackAnchor({screen, {64, 28, 1856, 1022}}), QRectF(992, 28, 0, 0));
+}
+
 } // namespace
 } // namespace pindle
