@@ -4,8 +4,9 @@ panel under compositing xfwm4 at the top and the bottom, LXQt's panel, tint2, sw
 the icon appears in a bar that starts after Pindle; a left click opens the panel by the bar (6 px
 below a top bar, 8 px above a bottom one: the screen margin wins) centred on the icon, 8 px or more
 inside the screen's edges; typed text reaches notes.json; a plain click after a Ctrl+W close opens
-it again; a second click closes it; a right click closes it and shows Pindle's menu, whose
-"Quit Pindle" quits with the text on disk.
+it again; a second click closes it; the card's corners are cut round, a compositor's shadow falls
+under it, and with the compositor gone (Xfce) the next opening is a plain card where it was; a
+right click closes it and shows Pindle's menu, whose "Quit Pindle" quits with the text on disk.
 
     desktops_e2e.py PINDLE_BINARY DESKTOP
 """
@@ -49,6 +50,12 @@ class DesktopMatrix(DesktopTest):
         self.assertEqual((w, h), (360, 520))
         self.assertEqual(gap, 6 if d.edge == "top" else 8)
         self.assertLessEqual(abs(x - centre), 1)
+        # Around the card: its corners and, under a compositor, its shadow, read against the
+        # desktop once the panel is closed again.
+        around = (x, y, w, h + 6)
+        shadowed = d.panel_window_geometry()[:4] != (x, y, w, h)  # the window has shadow margins
+        framed = wait_for(lambda: (lambda p: p if holds_for(lambda: d.picture(*around) == p, 0.3) else None)(
+            d.picture(*around)), what="the panel to be drawn")
         d.xdotool("type", "--delay", "10", "on the desktop")
         wait_for(lambda: "on the desktop" in d.read_document(), what="the text in notes.json")
 
@@ -61,11 +68,19 @@ class DesktopMatrix(DesktopTest):
         time.sleep(0.3)
         d.click_tray_icon()
         wait_for(lambda: not d.panel_shown(), what="a second click to close the panel")
+        self.check_frame(framed, d.picture(*around), w, h, shadowed)
+        compositor_off = DESKTOPS[self.desktop_kind].get("compositor_off")
+        if compositor_off:
+            # The compositor goes while Pindle runs: the next opening is a plain card, as placed.
+            d.x(compositor_off, check=True)
+            time.sleep(1)
         time.sleep(0.3)
 
         # A right click on the open panel's icon: the panel closes, the menu shows.
         d.click_tray_icon()
         wait_for(d.panel_active, what="the panel")
+        if compositor_off:
+            self.assertEqual(d.panel_window_geometry()[:4], (x, y, w, h))
         beside = self.menu_area(icon)
         before = d.picture(*beside)
         d.click_tray_icon(button=3)
@@ -81,6 +96,18 @@ class DesktopMatrix(DesktopTest):
             d.xdotool("key", "Up", "Return")
         self.assertEqual(d.pindle.wait(10), 0)
         self.assertIn("on the desktop", d.read_document())
+
+    def check_frame(self, shown, hidden, w, h, shadowed):
+        """The card's `w` x `h` rectangle and 6 px below it, with the panel open and closed: the
+        corners are cut round, and a compositor's shadow falls under the card."""
+        pixel = lambda picture, px, py: picture[(py * w + px) * 3:(py * w + px) * 3 + 3]  # noqa: E731
+        for px, py in ((0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1)):
+            self.assertLessEqual(max(abs(a - b) for a, b in zip(pixel(shown, px, py), pixel(hidden, px, py))), 24,
+                                 f"the card's corner at {(px, py)} is not cut round")
+        below = pixel(hidden, w // 2, h + 4)
+        # Seen only against a desktop lighter than black (not an X11 root without a wallpaper).
+        if shadowed and min(below) >= 16:
+            self.assertLess(max(pixel(shown, w // 2, h + 4)), min(below) - 2, "no shadow under the card")
 
     def menu_area(self, icon):
         """The part of the screen a menu of the icon covers: beside it, towards the screen."""
