@@ -8,6 +8,7 @@
 #include "notes/scheduler.h"
 #include "panel/panel_view.h"
 #include "platform/desktop_color_scheme.h"
+#include "platform/font_preload.h"
 #include "platform/qt_scheduler.h"
 #include "platform/quit_signals.h"
 #include "platform/single_instance.h"
@@ -71,6 +72,9 @@ int main(int argc, char* argv[]) {
         }
         break;
     }
+
+    // Gone before the application object, declared after it.
+    const pindle::FontPreload fonts;
 
     pindle::QuitSignals quitSignals;
     quitSignals.install();
