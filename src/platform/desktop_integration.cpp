@@ -3,6 +3,10 @@
 #include "sway_ipc.h"
 #include "wayland_session.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QGuiApplication>
 #include <QMargins>
 #include <QWidget>
@@ -179,6 +183,24 @@ std::unique_ptr<DesktopIntegration> createDesktopIntegration() {
         }
     }
     return std::make_unique<NoDesktopIntegration>();
+}
+
+void whenGlobalMenuAvailable(QObject* context, std::function<void()> available) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()) {
+        return;
+    }
+    auto* call = new QDBusPendingCallWatcher(
+        bus.interface()->asyncCall(QStringLiteral("NameHasOwner"), QStringLiteral("com.canonical.AppMenu.Registrar")),
+        context);
+    QObject::connect(call, &QDBusPendingCallWatcher::finished, context,
+                     [available = std::move(available)](QDBusPendingCallWatcher* finished) {
+                         finished->deleteLater();
+                         const QDBusPendingReply<bool> reply = *finished;
+                         if (!reply.isError() && reply.value()) {
+                             available();
+                         }
+                     });
 }
 
 } // namespace pindle

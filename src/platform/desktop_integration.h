@@ -2,10 +2,12 @@
 
 #include <QRect>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 class QMargins;
+class QObject;
 class QWidget;
 
 namespace pindle {
@@ -42,5 +44,10 @@ public:
 };
 
 std::unique_ptr<DesktopIntegration> createDesktopIntegration();
+
+// Calls `available` from the event loop once the session bus answers that the desktop shows
+// application menus in its own bar (a com.canonical.AppMenu.Registrar runs), and never when it
+// does not. Asks without blocking; the answer is dropped when `context` is gone.
+void whenGlobalMenuAvailable(QObject* context, std::function<void()> available);
 
 } // namespace pindle

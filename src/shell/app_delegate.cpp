@@ -22,6 +22,7 @@
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QThread>
+#include <QEvent>
 #include <QTimer>
 
 #include <memory>
@@ -84,8 +85,26 @@ void AppDelegate::applicationDidFinishLaunching() {
     createPanel();
     registerHotKey();
     if (m_arguments.mid(1).contains(kShowPanelArgument)) {
+        m_panel->installEventFilter(this);
         openPanelOnceDocked();
+    } else {
+        whenGlobalMenuAvailable(this, [this] { installMenuBar(); });
     }
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_panel && event->type() == QEvent::Paint) {
+        m_panel->removeEventFilter(this);
+        whenGlobalMenuAvailable(this, [this] { installMenuBar(); });
+    }
+    return false;
+}
+
+void AppDelegate::installMenuBar() {
+    m_menuBar = new QMenuBar(m_panel);
+    m_menuBar->addMenu(m_appMenu.get());
+    m_menuBar->addMenu(m_editMenu.get());
+    m_menuBar->hide();
 }
 
 void AppDelegate::openPanelOnceDocked() {
@@ -116,12 +135,13 @@ void AppDelegate::buildMainMenu() {
     // The menu bar shows where the desktop has a global menu; elsewhere it stays hidden. Its
     // shortcuts work while the panel is the active window (see createPanel) for the keys the key
     // commands pass on, such as Ctrl+Q with Caps Lock; a key the commands claim never reaches them.
-    m_menuBar = new QMenuBar(nullptr);
-    QMenu* appMenu = m_menuBar->addMenu(QString());
+    m_appMenu = std::make_unique<QMenu>();
+    QMenu* appMenu = m_appMenu.get();
     QAction* quit = appMenu->addAction(tr("Quit Pindle"), this, &AppDelegate::terminate);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    QMenu* edit = m_menuBar->addMenu(tr("Edit"));
+    m_editMenu = std::make_unique<QMenu>(tr("Edit"));
+    QMenu* edit = m_editMenu.get();
     const auto addEditing = [&](const QString& title, QKeySequence keys, KeyCommand command) {
         QAction* action = edit->addAction(title, this, [this, command] { editingAction(command); });
         action->setShortcut(keys);
@@ -183,11 +203,9 @@ void AppDelegate::createPanel() {
     m_desktop = m_services.makeDesktopIntegration ? m_services.makeDesktopIntegration() : createDesktopIntegration();
     QWidget* content = m_services.makeContent(*m_store, m_services.scheduler);
     m_panel = new PanelWindow(content, m_services.contentSize, *m_desktop);
-    m_menuBar->setParent(m_panel);
-    m_menuBar->hide();
     // A hidden menu bar's shortcuts never fire; the panel carries them as well.
-    for (QAction* menu : m_menuBar->actions()) {
-        m_panel->addActions(menu->menu()->actions());
+    for (const QMenu* menu : {m_appMenu.get(), m_editMenu.get()}) {
+        m_panel->addActions(menu->actions());
     }
     connect(m_panel, &PanelWindow::deactivated, this, &AppDelegate::closePanel);
 }

@@ -115,6 +115,11 @@ public:
     bool performKeyCommand(const KeyDecision& decision);
 
     PanelWindow* panel() const { return m_panel; }
+    // The main menu: "Quit Pindle" and "Edit". Their shortcuts work while the panel is shown.
+    QList<QMenu*> mainMenus() const { return {m_appMenu.get(), m_editMenu.get()}; }
+    // Made only where the desktop shows application menus in its own bar, and only once the
+    // panel's first frame is out: elsewhere a menu bar is never seen, and making one loads every
+    // image reader of Qt for its one bitmap icon and asks the session bus, blocking, for that bar.
     QMenuBar* menuBar() const { return m_menuBar; }
     // None until the desktop has a tray.
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
@@ -127,6 +132,8 @@ public:
 
 private:
     void buildMainMenu();
+    void installMenuBar();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void buildContextMenu();
     void watchForTray();
     void createStatusItem();
@@ -152,6 +159,8 @@ private:
     std::unique_ptr<TrayHostWatcher> m_trayWatcher;
 
     QMenuBar* m_menuBar = nullptr;
+    std::unique_ptr<QMenu> m_appMenu;
+    std::unique_ptr<QMenu> m_editMenu;
     QSystemTrayIcon* m_statusItem = nullptr;
     PanelWindow* m_panel = nullptr;
     std::unique_ptr<KeyMonitor> m_keyMonitor;
