@@ -32,10 +32,6 @@ class PindleTest(DesktopTest):
     def wait_closed(self):
         wait_for(lambda: not self.desktop.panel_shown(), timeout=3, interval=0.005, what="the panel to close")
 
-    def type_and_wait_saved(self, text):
-        self.desktop.xdotool("type", "--delay", "20", text)
-        wait_for(lambda: text in self.desktop.read_document(), timeout=3, what=f"{text!r} in notes.json")
-
     def icon_picture(self):
         return self.desktop.picture(*self.desktop.tray_icon())
 
@@ -51,7 +47,6 @@ class TrayTest(PindleTest):
         d = self.desktop
         d.start_pindle()
         # Icon near the right edge: the panel's right edge ends 8 px inside the screen.
-        ix, iy, iw, ih = d.tray_icon()
         plain = self.icon_picture()
         self.open_from_tray()
         self.assertEqual(d.panel_geometry(), (WIDTH - 8 - 360, d.work_area()[1] + 6, 360, 520))
@@ -66,22 +61,10 @@ class TrayTest(PindleTest):
         self.wait_closed()
         wait_for(lambda: self.icon_picture() == plain, what="the plain icon")
 
-        # Icon in the middle of the top edge: the panel is centred under it.
-        d.align = "center"
-        d.start_bar()
-        wait_for(lambda: d.tray_icon() and abs(d.tray_icon()[0] - WIDTH // 2) < 40, what="the icon to move")
-        time.sleep(0.3)  # past the reopen suppression
-        ix, iy, iw, ih = d.tray_icon()
-        self.open_from_tray()
-        x, y, w, h = d.panel_geometry()
-        self.assertLessEqual(abs((x + w / 2) - (ix + iw / 2)), 1)
-        self.assertEqual(y, d.work_area()[1] + 6)
-
     def test_show_panel_at_launch_waits_for_the_icon_to_dock(self):
         d = self.desktop
         d.start_pindle("--show-panel")
         wait_for(d.panel_active, what="the panel")
-        ix, iy, iw, ih = d.tray_icon()
         x, y, w, h = d.panel_geometry()
         self.assertEqual((x + w, y), (WIDTH - 8, d.work_area()[1] + 6))
 
@@ -91,8 +74,8 @@ class TypingAndClosingTest(PindleTest):
         d = self.desktop
         d.start_pindle()
         d.open_other_window()
-        for text, close in (("first", ["key", "Escape"]), ("second", ["key", "ctrl+w"]),
-                            ("third", ["mousemove", "200", "600", "click", "1"])):
+        # (Escape: tests/stress, endings.)
+        for text, close in (("second", ["key", "ctrl+w"]), ("third", ["mousemove", "200", "600", "click", "1"])):
             self.open_from_tray()
             d.xdotool("type", "--delay", "5", text)
             d.xdotool(*close)
@@ -100,10 +83,6 @@ class TypingAndClosingTest(PindleTest):
             # The close hides and then writes; the deferred save would come only 0.3 s after the last key.
             wait_for(lambda: text in d.read_document(), timeout=0.1, interval=0.005, what=f"{text!r} after {close}")
             time.sleep(0.3)
-        # Typing alone is saved after the pause.
-        self.open_from_tray()
-        self.type_and_wait_saved("milk and eggs")
-        self.assertTrue(d.panel_shown())
 
     def test_a_click_right_after_a_focus_loss_close_does_not_reopen(self):
         d = self.desktop
@@ -118,16 +97,6 @@ class TypingAndClosingTest(PindleTest):
 
 
 class KeyTest(PindleTest):
-    def test_ctrl_shift_y_toggles_from_another_window(self):
-        d = self.desktop
-        d.start_pindle()
-        d.open_other_window()
-        d.xdotool("key", "ctrl+shift+y")
-        wait_for(d.panel_active, what="the hot key to open the panel")
-        time.sleep(0.3)
-        d.xdotool("key", "ctrl+shift+y")
-        self.wait_closed()
-
     def test_ctrl_digits_select_notes_and_caps_lock_passes_the_ctrl_commands_on_to_the_menu(self):
         d = self.desktop
         ids = [f"0b8a9c1e-8a52-4a36-9f3b-0d7d1f6a1c0{i}" for i in range(3)]
