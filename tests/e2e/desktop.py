@@ -108,6 +108,23 @@ background_color = #202020 100
 systray_padding = 4 3 4
 systray_icon_size = 22
 """
+LXPANEL = """Global {{
+  edge={edge}
+  widthtype=percent
+  width=100
+  height=28
+  setdocktype=1
+  setpartialstrut=1
+  iconsize=22
+}}
+Plugin {{
+  type=space
+  expand=1
+}}
+Plugin {{
+  type=tray
+}}
+"""
 WAYBAR = {"layer": "top", "position": "top", "height": 30, "modules-right": ["tray"],
           "tray": {"icon-size": 20, "spacing": 4}}
 
@@ -132,6 +149,11 @@ def tint2(d):
     return ["tint2", "-c", d.write("tint2rc", TINT2.format(edge=d.edge))]
 
 
+def lxpanel(d):
+    d.write("config/lxpanel/pindle/panels/panel", LXPANEL.format(edge=d.edge))
+    return ["lxpanel", "--profile", "pindle"]
+
+
 def waybar(d):
     return ["waybar", "-c", d.write("waybar.json", json.dumps(WAYBAR)), "-s", d.write("waybar.css", "")]
 
@@ -146,6 +168,7 @@ DESKTOPS = {
                         services=["org.xfce.Xfconf"], env={"XDG_CURRENT_DESKTOP": "XFCE"}),
     "lxqt": dict(wm=["openbox", "--sm-disable"], bar=lxqt_panel, edge="bottom", tray="sni",
                  env={"XDG_CURRENT_DESKTOP": "LXQt"}),
+    "lxpanel": dict(wm=["openbox", "--sm-disable"], bar=lxpanel, tray="xembed"),
     "tint2": dict(wm=["openbox", "--sm-disable"], bar=tint2, edge="bottom", tray="xembed"),
     "sway": dict(wm=None, bar=waybar, tray="sni", wayland=True, anchor="centre", env={"XDG_CURRENT_DESKTOP": "sway"}),
 }
