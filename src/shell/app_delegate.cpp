@@ -32,10 +32,8 @@ namespace pindle {
 namespace {
 
 const QString kShowPanelArgument = QStringLiteral("--show-panel");
-// The tray usually takes the icon in within a few milliseconds of the request; every tick of this
-// wait is time the panel of "--show-panel" is not on screen yet. It runs only at start, at most
-// kDockWaitMs.
-constexpr int kDockPollMs = 5;
+// The tray usually takes the icon in within a few milliseconds of the request; a tray that never
+// does holds the panel of "--show-panel" back this long at most.
 constexpr int kDockWaitMs = 2000;
 
 // Code reached from the platform's callbacks must run on the GUI thread; anything else is a
@@ -93,9 +91,20 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_panel && event->type() == QEvent::Paint) {
+    if (event->type() != QEvent::Paint) {
+        return false;
+    }
+    if (watched == m_panel && !m_menuBarAsked) {
+        m_menuBarAsked = true;
         m_panel->removeEventFilter(this);
         whenGlobalMenuAvailable(this, [this] { installMenuBar(); });
+    } else if (m_waitingForDock && watched != m_panel) {
+        // Out of the paint first: opening the panel makes and shows windows.
+        QTimer::singleShot(0, this, [this] {
+            if (m_waitingForDock && trayIconGeometry()) {
+                endDockWait();
+            }
+        });
     }
     return false;
 }
@@ -111,20 +120,27 @@ void AppDelegate::openPanelOnceDocked() {
     // Right after start the tray has not taken the icon in yet; give it a moment, so the panel
     // opens under the icon rather than at the fallback place. Qt is asked about the tray only
     // once the icon exists: asked earlier, it would settle on "no StatusNotifierItem host" for good.
-    if (!m_statusItem || !QSystemTrayIcon::isSystemTrayAvailable() || trayIconGeometry()) {
+    // A StatusNotifierItem icon has no geometry to wait for (it is invalid, not at the origin).
+    if (!m_statusItem || !QSystemTrayIcon::isSystemTrayAvailable() || !m_statusItem->geometry().isValid() ||
+        trayIconGeometry()) {
         openPanel();
         return;
     }
-    auto* wait = new QTimer(this);
-    auto waited = std::make_shared<int>(0);
-    connect(wait, &QTimer::timeout, this, [this, wait, waited] {
-        if (trayIconGeometry() || ++*waited * kDockPollMs >= kDockWaitMs) {
-            wait->deleteLater();
-            wait->stop();
-            openPanel();
+    // Taken in, the icon is painted in the tray: each paint of a window (the panel's aside) is
+    // the moment to look again. Nothing runs while nothing happens.
+    m_waitingForDock = true;
+    qApp->installEventFilter(this);
+    QTimer::singleShot(kDockWaitMs, this, [this] {
+        if (m_waitingForDock) {
+            endDockWait();
         }
     });
-    wait->start(kDockPollMs);
+}
+
+void AppDelegate::endDockWait() {
+    m_waitingForDock = false;
+    qApp->removeEventFilter(this);
+    openPanel();
 }
 
 void AppDelegate::applicationWillTerminate() {

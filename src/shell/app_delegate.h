@@ -147,6 +147,7 @@ private:
     std::optional<QRectF> currentAnchor();
     std::optional<QRect> trayIconGeometry() const;
     void openPanelOnceDocked();
+    void endDockWait();
     void editingAction(KeyCommand command);
 
     ShellServices m_services;
@@ -159,6 +160,8 @@ private:
     std::unique_ptr<TrayHostWatcher> m_trayWatcher;
 
     QMenuBar* m_menuBar = nullptr;
+    bool m_menuBarAsked = false;
+    bool m_waitingForDock = false;
     std::unique_ptr<QMenu> m_appMenu;
     std::unique_ptr<QMenu> m_editMenu;
     QSystemTrayIcon* m_statusItem = nullptr;
