@@ -40,7 +40,7 @@ std::filesystem::path defaultDocumentPath();
 
 // Why a save or read did not happen; `error` is the errno of the call that failed.
 struct FileStatus {
-    enum class Kind { ok, missing, failed, unreadable };
+    enum class Kind { ok, missing, failed };
     Kind kind = Kind::ok;
     int error = 0;
     bool ok() const { return kind == Kind::ok; }

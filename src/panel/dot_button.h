@@ -27,7 +27,6 @@ public:
     void setNote(const Note& note, std::size_t index, bool active);
 
     QColor color() const { return m_color; }
-    bool isActive() const { return m_active; }
     bool isBlank() const { return m_blank; }
     // The opacity the dot is drawn at: 1.0 active, else 0.85 hovered, else 0.6.
     double dotOpacity() const;

@@ -38,11 +38,6 @@ public:
     // The content's fixed size, 360 x 520.
     static QSize size();
 
-    Store& store() const { return m_store; }
-    // The main-loop timers the tooltip overlay schedules its delayed show on.
-    Scheduler& scheduler() const { return m_scheduler; }
-    const std::optional<TooltipTarget>& pinnedTooltip() const { return m_pinnedTooltip; }
-
     // Lays `overlay` over the whole content, above everything, transparent to the pointer; the view
     // takes ownership. The tooltip overlay goes here.
     void setOverlay(QWidget* overlay);

@@ -216,7 +216,7 @@ void AppDelegate::createStatusItem() {
 }
 
 void AppDelegate::createPanel() {
-    m_desktop = m_services.makeDesktopIntegration ? m_services.makeDesktopIntegration() : createDesktopIntegration();
+    m_desktop = createDesktopIntegration();
     QWidget* content = m_services.makeContent(*m_store, m_services.scheduler);
     m_panel = new PanelWindow(content, m_services.contentSize, *m_desktop);
     // A hidden menu bar's shortcuts never fire; the panel carries them as well.

@@ -51,7 +51,6 @@ struct ShellServices {
     std::function<QWidget*(Store&, Scheduler&)> makeContent;
     QSize contentSize{360, 520};
     std::function<std::unique_ptr<HotKeyService>()> makeHotKeyService;
-    std::function<std::unique_ptr<DesktopIntegration>()> makeDesktopIntegration;
     // Shows a file selected in the file manager.
     std::function<void(const QString& path)> revealFile;
     // Ends the application through the event loop (QCoreApplication::quit by default).
@@ -121,8 +120,6 @@ public:
     // panel's first frame is out: elsewhere a menu bar is never seen, and making one loads every
     // image reader of Qt for its one bitmap icon and asks the session bus, blocking, for that bar.
     QMenuBar* menuBar() const { return m_menuBar; }
-    // None until the desktop has a tray.
-    QSystemTrayIcon* statusItem() const { return m_statusItem; }
     QMenu* contextMenu() const { return m_contextMenu; }
     HotKey* hotKey() const { return m_hotKey.get(); }
     bool keyMonitorInstalled() const { return m_keyMonitor != nullptr; }

@@ -31,7 +31,6 @@ public:
     // Delivers a press of registration `id`.
     void fire(std::uint32_t id);
 
-    bool handlerInstalled() const { return m_handlerInstalled; }
     std::size_t size() const { return m_hotKeys.size(); }
 
 private:

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextDocument>
-#include <QTextEdit>
 
 namespace pindle {
 
@@ -154,9 +153,6 @@ bool KeyMonitor::eventFilter(QObject* watched, QEvent* event) {
 bool performEditingCommand(KeyCommand command, QWidget* focus) {
     if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) {
         return performOnTextEditor(command, plain);
-    }
-    if (auto* rich = qobject_cast<QTextEdit*>(focus)) {
-        return performOnTextEditor(command, rich);
     }
     if (auto* line = qobject_cast<QLineEdit*>(focus)) {
         return performOnLineEdit(command, line);

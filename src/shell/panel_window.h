@@ -40,8 +40,6 @@ public:
     // Shows the window in front and asks for the keyboard focus.
     void present();
 
-    bool compositing() const { return m_compositing; }
-
 signals:
     // The window was active and no longer is (a click elsewhere, another window in front).
     void deactivated();

@@ -43,9 +43,6 @@ public:
 
     // The request whose bubble is on screen (or fading in), not counting the pinned one.
     const std::optional<TooltipTarget>& tooltip() const { return m_tooltip; }
-    const std::optional<TooltipTarget>& pinnedTooltip() const { return m_pinnedTooltip; }
-    // The last measured body size of the bubble; (0, 0) before the first bubble.
-    QSizeF tooltipSize() const { return m_tooltipSize; }
     State state() const;
 
     // Read-only views of what is drawn, for tests and previews.
