@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
@@ -119,19 +120,29 @@ void PanelWindow::applyCompositing(bool compositing) {
 }
 
 void PanelWindow::renderFrame() {
+    // Without a compositor there is no shadow to keep, and the card is quicker drawn than a
+    // window-sized pixmap is kept (0.7 MB at 360x520, four times that at double scale).
+    if (!m_compositing) {
+        m_frame = QPixmap();
+        return;
+    }
     const qreal ratio = devicePixelRatioF();
     m_frame = QPixmap(size() * ratio);
     m_frame.setDevicePixelRatio(ratio);
-    m_frame.fill(m_compositing ? Qt::transparent : palette().color(QPalette::Window));
+    m_frame.fill(Qt::transparent);
     QPainter painter(&m_frame);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF card(QPointF(m_margins.left(), m_margins.top()), QSizeF(m_contentSize));
-    if (m_compositing) {
-        painter.setOpacity(kShadowAlpha);
-        painter.drawImage(QPointF(0, 0),
-                          softShadow(roundedPath(card.translated(0, kShadowDy)), size(), ratio, kShadowBlur));
-        painter.setOpacity(1);
-    }
+    painter.setOpacity(kShadowAlpha);
+    painter.drawImage(QPointF(0, 0),
+                      softShadow(roundedPath(card.translated(0, kShadowDy)), size(), ratio, kShadowBlur));
+    painter.setOpacity(1);
+    paintCard(painter);
+}
+
+void PanelWindow::paintCard(QPainter& painter) const {
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF card(QPointF(m_margins.left(), m_margins.top()), QSizeF(m_contentSize));
     painter.setPen(Qt::NoPen);
     painter.setBrush(palette().color(QPalette::Window));
     painter.drawPath(roundedPath(card));
@@ -173,12 +184,18 @@ void PanelWindow::present() {
     m_desktop.shown(this);
 }
 
-void PanelWindow::paintEvent(QPaintEvent*) {
+void PanelWindow::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    if (!m_compositing) {
+        painter.fillRect(event->rect(), palette().color(QPalette::Window));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        paintCard(painter);
+        return;
+    }
     if (!qFuzzyCompare(m_frame.devicePixelRatio(), devicePixelRatioF())) {
         renderFrame();
     }
-    QPainter painter(this);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawPixmap(0, 0, m_frame);
 }
 

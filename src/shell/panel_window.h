@@ -8,6 +8,8 @@
 
 #include <vector>
 
+class QPainter;
+
 namespace pindle {
 
 class DesktopIntegration;
@@ -53,6 +55,8 @@ private:
 
     void applyCompositing(bool compositing);
     void renderFrame();
+    // The card's fill and hairline.
+    void paintCard(QPainter& painter) const;
 
     QWidget* m_content;
     QSize m_contentSize;
