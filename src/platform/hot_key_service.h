@@ -30,9 +30,13 @@ struct HotKeyId {
 // The desktop's system-wide hot-key facility. One press handler serves every registration; it is
 // called on the GUI thread, while the event loop dispatches the press, with the id the
 // combination was registered under. Presses of a held key (auto-repeat) are not reported.
+//
+// A desktop that answers later (the portal may ask the user first) accepts a registration at once
+// and, should it then refuse, says so through the refusal handler: the registration is gone.
 class HotKeyService {
 public:
     using PressHandler = std::function<void(HotKeyId)>;
+    using RefusalHandler = std::function<void(HotKeyId)>;
 
     HotKeyService() = default;
     HotKeyService(const HotKeyService&) = delete;
@@ -45,6 +49,18 @@ public:
     virtual bool registerHotKey(HotKeyId id, HotKeyCombination combination) = 0;
     // Unknown ids are ignored.
     virtual void unregisterHotKey(HotKeyId id) = 0;
+
+    void setRefusalHandler(RefusalHandler handler) { m_refusalHandler = std::move(handler); }
+
+protected:
+    void reportRefusal(HotKeyId id) {
+        if (m_refusalHandler) {
+            m_refusalHandler(id);
+        }
+    }
+
+private:
+    RefusalHandler m_refusalHandler;
 };
 
 // For this session: the desktop portal's global shortcuts on a Wayland session that offers them,

@@ -8,6 +8,8 @@
 #include <QDBusVariant>
 #include <QStringList>
 
+#include <utility>
+
 namespace pindle {
 
 namespace {
@@ -16,6 +18,8 @@ const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kShortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request");
+const QString kSessionInterface = QStringLiteral("org.freedesktop.portal.Session");
+const QString kResponse = QStringLiteral("Response");
 constexpr int kCallTimeoutMs = 5000;
 
 // One entry of the portal's a(sa{sv}) shortcut list.
@@ -138,23 +142,65 @@ void PortalHotKeyService::createSession() {
     m_creating = true;
     const QString token = nextRequestToken();
     // Listen before asking: the answer may come before the call returns.
-    m_bus.connect(kPortalService, requestPath(token), kRequestInterface, QStringLiteral("Response"), this,
-                  SLOT(sessionCreated(uint, QVariantMap)));
+    listenForResponse(requestPath(token), SLOT(sessionCreated(uint, QVariantMap)), true);
     QDBusMessage call = QDBusMessage::createMethodCall(kPortalService, kPortalPath, kShortcutsInterface,
                                                        QStringLiteral("CreateSession"));
     call << QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("session_handle_token"), token}};
     m_bus.asyncCall(call, kCallTimeoutMs);
 }
 
+void PortalHotKeyService::listenForResponse(const QString& path, const char* slot, bool listen) {
+    // One match rule per request on the bus, removed with its answer.
+    if (listen) {
+        m_bus.connect(kPortalService, path, kRequestInterface, kResponse, this, slot);
+    } else {
+        m_bus.disconnect(kPortalService, path, kRequestInterface, kResponse, this, slot);
+    }
+}
+
+void PortalHotKeyService::listenForClosed(bool listen) {
+    if (listen) {
+        m_bus.connect(kPortalService, m_session, kSessionInterface, QStringLiteral("Closed"), this,
+                      SLOT(sessionClosed()));
+    } else {
+        m_bus.disconnect(kPortalService, m_session, kSessionInterface, QStringLiteral("Closed"), this,
+                         SLOT(sessionClosed()));
+    }
+}
+
 void PortalHotKeyService::sessionCreated(uint response, const QVariantMap& results) {
+    listenForResponse(message().path(), SLOT(sessionCreated(uint, QVariantMap)), false);
     m_creating = false;
-    if (response != 0) {
+    const QVariant handle = results.value(QStringLiteral("session_handle"));
+    const QString session =
+        handle.canConvert<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path() : handle.toString();
+    if (response != 0 || session.isEmpty()) {
+        refuseAll();
         return;
     }
-    const QVariant handle = results.value(QStringLiteral("session_handle"));
-    m_session = handle.canConvert<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path() : handle.toString();
-    if (!m_session.isEmpty() && !m_shortcuts.empty()) {
+    m_session = session;
+    listenForClosed(true);
+    if (!m_shortcuts.empty()) {
         bindShortcuts();
+    }
+}
+
+void PortalHotKeyService::sessionClosed() {
+    // The desktop ended the session (the portal restarted, the user revoked it): the shortcuts
+    // are unbound. A fresh session binds them again.
+    listenForClosed(false);
+    m_session.clear();
+    if (!m_shortcuts.empty()) {
+        createSession();
+    }
+}
+
+void PortalHotKeyService::refuseAll() {
+    // Nothing stays bound; whoever registered hears so, once per registration.
+    closeSession();
+    const auto refused = std::exchange(m_shortcuts, {});
+    for (const auto& [name, entry] : refused) {
+        reportRefusal(entry.first);
     }
 }
 
@@ -166,8 +212,7 @@ void PortalHotKeyService::bindShortcuts() {
                               {QStringLiteral("preferred_trigger"), triggerText(entry.second)}}});
     }
     const QString token = nextRequestToken();
-    m_bus.connect(kPortalService, requestPath(token), kRequestInterface, QStringLiteral("Response"), this,
-                  SLOT(shortcutsBound(uint, QVariantMap)));
+    listenForResponse(requestPath(token), SLOT(shortcutsBound(uint, QVariantMap)), true);
     QDBusMessage call = QDBusMessage::createMethodCall(kPortalService, kPortalPath, kShortcutsInterface,
                                                        QStringLiteral("BindShortcuts"));
     call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariant::fromValue(shortcuts) << QString()
@@ -175,9 +220,30 @@ void PortalHotKeyService::bindShortcuts() {
     m_bus.asyncCall(call, kCallTimeoutMs);
 }
 
-void PortalHotKeyService::shortcutsBound(uint, const QVariantMap&) {
-    // Refused or changed by the user: either way the portal reports presses by id, so there is
-    // nothing to keep.
+void PortalHotKeyService::shortcutsBound(uint response, const QVariantMap& results) {
+    listenForResponse(message().path(), SLOT(shortcutsBound(uint, QVariantMap)), false);
+    if (response != 0) {
+        refuseAll();
+        return;
+    }
+    // The shortcuts the desktop bound, when it lists them: one it left out is refused.
+    const QVariant listed = results.value(QStringLiteral("shortcuts"));
+    if (!listed.isValid()) {
+        return;
+    }
+    QStringList bound;
+    for (const PortalShortcut& shortcut : qdbus_cast<QList<PortalShortcut>>(listed)) {
+        bound << shortcut.id;
+    }
+    for (auto it = m_shortcuts.begin(); it != m_shortcuts.end();) {
+        if (bound.contains(it->first)) {
+            ++it;
+            continue;
+        }
+        const HotKeyId id = it->second.first;
+        it = m_shortcuts.erase(it);
+        reportRefusal(id);
+    }
 }
 
 void PortalHotKeyService::activated(const QDBusMessage& message) {
@@ -196,8 +262,9 @@ void PortalHotKeyService::closeSession() {
     if (m_session.isEmpty()) {
         return;
     }
-    m_bus.asyncCall(QDBusMessage::createMethodCall(
-        kPortalService, m_session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close")));
+    listenForClosed(false);
+    m_bus.asyncCall(
+        QDBusMessage::createMethodCall(kPortalService, m_session, kSessionInterface, QStringLiteral("Close")));
     m_session.clear();
 }
 

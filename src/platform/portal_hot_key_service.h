@@ -3,6 +3,7 @@
 #include "hot_key_service.h"
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -16,10 +17,14 @@ class QDBusMessage;
 namespace pindle {
 
 // System-wide hot keys through the desktop portal (org.freedesktop.portal.GlobalShortcuts), the
-// only way on a Wayland session, where X11 grabs see only keys typed into X11 windows. The portal
-// works asynchronously and may ask the user first, so a registration is accepted at once and
-// bound in the background; if the desktop refuses, no presses ever arrive.
-class PortalHotKeyService final : public QObject, public HotKeyService {
+// only way on a Wayland session, where X11 grabs see only keys typed into X11 windows.
+//
+// The portal works asynchronously and may ask the user first, so a registration is accepted at
+// once and bound in the background. Should the desktop refuse (a request answered with anything
+// but success, or a binding that leaves the shortcut out), the refusal is reported through the
+// refusal handler and the registration is gone. A session the desktop closes is created and
+// bound again. Each request listens for its one answer and stops listening once it has it.
+class PortalHotKeyService final : public QObject, public HotKeyService, protected QDBusContext {
     Q_OBJECT
 
 public:
@@ -40,6 +45,7 @@ private slots:
     void sessionCreated(uint response, const QVariantMap& results);
     void shortcutsBound(uint response, const QVariantMap& results);
     void activated(const QDBusMessage& message);
+    void sessionClosed();
 
 private:
     QString nextRequestToken();
@@ -47,6 +53,10 @@ private:
     void createSession();
     void bindShortcuts();
     void closeSession();
+    void refuseAll();
+    // Listens for the answer to the request made with `token`, or (`listen` false) stops.
+    void listenForResponse(const QString& path, const char* slot, bool listen);
+    void listenForClosed(bool listen);
 
     QDBusConnection m_bus;
     PressHandler m_handler;

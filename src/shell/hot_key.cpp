@@ -6,9 +6,18 @@ namespace pindle {
 
 HotKeyRegistry::HotKeyRegistry(HotKeyService& service, Scheduler& scheduler)
     : m_service(service)
-    , m_scheduler(scheduler) {}
+    , m_scheduler(scheduler) {
+    // Refused after all: the hot key is no longer registered, and its presses would be no one's.
+    m_service.setRefusalHandler([this](HotKeyId key) {
+        if (const auto found = m_hotKeys.find(key.id); found != m_hotKeys.end()) {
+            found->second->m_registered = false;
+            m_hotKeys.erase(found);
+        }
+    });
+}
 
 HotKeyRegistry::~HotKeyRegistry() {
+    m_service.setRefusalHandler(nullptr);
     if (m_handlerInstalled) {
         m_service.setPressHandler(nullptr);
     }

@@ -39,6 +39,7 @@ public:
             closed << message.path();
             connection.send(message.createReply());
         } else if (member == QLatin1String("CreateSession")) {
+            ++sessions;
             respond(message, arguments.at(0), {{"session_handle", QVariant::fromValue(QDBusObjectPath(kSessionPath))}});
         } else if (member == QLatin1String("BindShortcuts")) {
             boundSession = qdbus_cast<QDBusObjectPath>(arguments.at(0)).path();
@@ -53,7 +54,7 @@ public:
                 bound[id] = properties;
             }
             list.endArray();
-            respond(message, arguments.at(3), {});
+            respond(message, arguments.at(3), {}, refuse ? 1u : 0u);
         } else {
             return false;
         }
@@ -67,23 +68,39 @@ public:
         m_bus.send(signal);
     }
 
+    // The desktop ends the session.
+    void endSession() {
+        m_bus.send(QDBusMessage::createSignal(kSessionPath, "org.freedesktop.portal.Session", "Closed")
+                   << QVariantMap());
+    }
+
     QStringList closed;
+    int sessions = 0;
+    bool refuse = false;
     QString boundSession;
     QMap<QString, QVariantMap> bound;
 
 private:
-    void respond(const QDBusMessage& message, const QVariant& options, const QVariantMap& results) {
+    void respond(const QDBusMessage& message, const QVariant& options, const QVariantMap& results, uint answer = 0) {
         const QString token = qdbus_cast<QVariantMap>(options).value("handle_token").toString();
         const QString sender = message.service().mid(1).replace('.', '_');
         const QString request = kPortalPath + "/request/" + sender + "/" + token;
         m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
         QDBusMessage response = QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", "Response");
-        response << 0u << results;
+        response << answer << results;
         m_bus.send(response);
     }
 
     QDBusConnection m_bus;
 };
+
+// How many match rules `bus` has on the bus daemon.
+uint matchRules(const QDBusConnection& bus) {
+    QDBusMessage stats = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                        "org.freedesktop.DBus.Debug.Stats", "GetConnectionStats");
+    stats << bus.baseService();
+    return qdbus_cast<QVariantMap>(bus.call(stats).arguments().value(0)).value("MatchRules").toUInt();
+}
 
 // available() blocks on the bus; asked from another thread, as the stand-in portal answers on
 // this one.
@@ -136,11 +153,26 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(presses.size(), std::size_t{1});
 
+        // A session the desktop closes is made and bound anew; answered requests leave no rules.
+        const uint rules = matchRules(client);
+        portal.bound.clear();
+        portal.endSession();
+        QTRY_COMPARE(portal.bound.size(), 1);
+        QCOMPARE(portal.sessions, 2);
+        QTRY_COMPARE(matchRules(client), rules);
+
         service.unregisterHotKey({kSignature, 1});
         QTRY_COMPARE(portal.closed, QStringList{kSessionPath});
         portal.press(kSessionPath, id);
         QTest::qWait(100);
         QCOMPARE(presses.size(), std::size_t{1});
+
+        // Refused by the desktop, a registration is reported refused.
+        portal.refuse = true;
+        std::vector<std::uint32_t> refused;
+        service.setRefusalHandler([&](HotKeyId key) { refused.push_back(key.id); });
+        QVERIFY(service.registerHotKey({kSignature, 2}, {0x79, kHotKeyControl | kHotKeyShift}));
+        QTRY_COMPARE(refused, std::vector<std::uint32_t>{2});
     }
 };
 

@@ -40,6 +40,8 @@ TEST_F(HotKeyRegistryTest, NumbersFromOneSharesOneHandlerAndARefusalUsesUpItsId)
     EXPECT_EQ(service.registered.size(), 2u);
     EXPECT_EQ(service.registered.count(2), 0u);
     EXPECT_EQ(registry.size(), 2u);
+    service.refuseLater(4); // a desktop that answers later refuses after all
+    EXPECT_EQ(registry.size(), 1u);
 }
 
 TEST_F(HotKeyRegistryTest, DeliversPressesOnTheMainLoopAndIgnoresUnknownIds) {

@@ -23,6 +23,7 @@ public:
     }
     void unregisterHotKey(HotKeyId id) override { registered.erase(id.id); }
     void press(std::uint32_t id) { m_handler(HotKeyId{HotKeyRegistry::kSignature, id}); }
+    void refuseLater(std::uint32_t id) { reportRefusal(HotKeyId{HotKeyRegistry::kSignature, id}); }
 
     bool refuse = false; // another program holds the combination
     int handlerInstalls = 0;
