@@ -154,6 +154,12 @@ def lxpanel(d):
     return ["lxpanel", "--profile", "pindle"]
 
 
+def appindicator(d):
+    """The AppIndicator extension of GNOME Shell (Debian's uuid), enabled on the running shell."""
+    return ["gdbus", "call", "--session", "--dest", "org.gnome.Shell", "--object-path", "/org/gnome/Shell",
+            "--method", "org.gnome.Shell.Extensions.EnableExtension", "ubuntu-appindicators@ubuntu.com"]
+
+
 def waybar(d):
     return ["waybar", "-c", d.write("waybar.json", json.dumps(WAYBAR)), "-s", d.write("waybar.css", "")]
 
@@ -170,7 +176,9 @@ DESKTOPS = {
                  env={"XDG_CURRENT_DESKTOP": "LXQt"}),
     "lxpanel": dict(wm=["openbox", "--sm-disable"], bar=lxpanel, tray="xembed"),
     "tint2": dict(wm=["openbox", "--sm-disable"], bar=tint2, edge="bottom", tray="xembed"),
-    "sway": dict(wm=None, bar=waybar, tray="sni", wayland=True, anchor="centre", env={"XDG_CURRENT_DESKTOP": "sway"}),
+    "gnome": dict(wm=None, bar=appindicator, tray="sni", wayland="gnome", anchor="centre",
+                  env={"XDG_CURRENT_DESKTOP": "GNOME"}),
+    "sway": dict(wm=None, bar=waybar, tray="sni", wayland="sway", anchor="centre", env={"XDG_CURRENT_DESKTOP": "sway"}),
 }
 
 BUS_CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
@@ -226,7 +234,7 @@ class Desktop:
         try:
             self._start_bus()
             if self.wayland:
-                self._start_sway()
+                self._start_sway() if self.wayland == "sway" else self._start_gnome()
             else:
                 self._start_x()
                 self._spawn(self.profile["wm"], "wm")
@@ -312,11 +320,50 @@ class Desktop:
         self.xvfb = self.children[-1]
         self.env["DISPLAY"] = self.display
 
-    def _start_sway(self):
+    def _own_folders(self):
         if self.user:
             for folder in ("runtime", "data", "config", "cache"):
                 os.makedirs(os.path.join(self.root, folder), exist_ok=True)
                 os.chown(os.path.join(self.root, folder), self.user.pw_uid, self.user.pw_gid)
+
+    def _start_gnome(self):
+        """gnome-shell headless (unsafe mode, for its screenshots), Pindle on its XWayland."""
+        self._own_folders()
+        # Where systemd runs, the shell asks logind on the system bus: a private bus stands in.
+        system = os.path.join(self.root, "system")
+        os.makedirs(os.path.join(system, "services"))
+        config = self.write("system/bus.conf", BUS_CONFIG.format(root=system))
+        self.env["DBUS_SYSTEM_BUS_ADDRESS"] = self._read_line(
+            ["dbus-daemon", "--config-file", config, "--nofork", "--nopidfile", "--print-address={fd}"], "dbus-daemon")
+        self.env.update(XDG_SESSION_TYPE="wayland", WAYLAND_DISPLAY="wayland-0")
+        self._spawn(["gnome-shell", "--unsafe-mode", "--headless", "--virtual-monitor", f"{WIDTH}x{HEIGHT}",
+                     "--wayland"], "gnome-shell")
+        log = os.path.join(self.root, "gnome-shell.log")
+        self.display = wait_for(lambda: (re.findall(r"public X11 display (:\d+)", self.read(log)) or [None])[0],
+                                timeout=30, what="gnome-shell")
+        self.env["DISPLAY"] = self.display
+        self.env["XAUTHORITY"] = wait_for(lambda: next((os.path.join(self.runtime, n) for n in os.listdir(self.runtime)
+                                                         if n.startswith(".mutter-Xwaylandauth")), None), what="XWayland")
+        # Out of the overview it starts in, without banners, and the clock hidden, so the bar changes
+        # only by the icons.
+        wait_for(lambda: self.shell_eval(
+            "Main.messageTray.bannerBlocked = true; Main.panel.statusArea.dateMenu.hide(); Main.overview.hide(); "
+            "!Main.layoutManager._startingUp && !Main.overview.visible") == "true", timeout=30, what="the desktop")
+
+    def shell(self, name="org.gnome.Shell"):
+        """The shell's D-Bus interface `name` (org.gnome.Shell.Screenshot: its screenshots)."""
+        bus = dbus.bus.BusConnection(self.env["DBUS_SESSION_BUS_ADDRESS"])
+        self.buses.append(bus)
+        return dbus.Interface(bus.get_object(name, "/" + name.replace(".", "/")), name)
+
+    def shell_eval(self, script):
+        try:
+            return str(self.shell().Eval(script)[1])
+        except dbus.DBusException:
+            return None
+
+    def _start_sway(self):
+        self._own_folders()
         config = self.write("sway.conf", f"output HEADLESS-1 resolution {WIDTH}x{HEIGHT} position 0 0\n"
                             "xwayland enable\nseat seat0 hide_cursor 0\n")
         self.env.update(WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman",
@@ -347,7 +394,7 @@ class Desktop:
         argv = bar(self, self.align) if bar is trayer else bar(self)
         self.tray = self._spawn(argv, "bar")
         if self.wayland:
-            wait_for(lambda: self.work_area()[1] > 0, timeout=15, what="waybar")
+            wait_for(lambda: self.work_area()[1] > 0, timeout=15, what="the bar")
         else:
             wait_for(lambda: self.work_area() != (0, 0, WIDTH, HEIGHT), timeout=15, what="the bar's strut")
         # Drawn and settled: what the bar looks like without Pindle's icon, the first time.
@@ -429,7 +476,7 @@ class Desktop:
 
     def work_area(self):
         """(x, y, width, height) of the screen minus the bars."""
-        if self.wayland:
+        if self.wayland == "sway":
             workspaces = json.loads(self.x(["swaymsg", "-r", "-t", "get_workspaces"]) or "[]")
             rect = next((w["rect"] for w in workspaces if w.get("focused")), None)
             return (rect["x"], rect["y"], rect["width"], rect["height"]) if rect else (0, 0, WIDTH, HEIGHT)
@@ -443,6 +490,10 @@ class Desktop:
 
     def picture(self, x, y, w, h):
         """The screen's pixels in the rectangle, as rows of RGB bytes."""
+        if self.wayland == "gnome":
+            path = os.path.join(self.runtime, "area.png")
+            self.shell("org.gnome.Shell.Screenshot").ScreenshotArea(x, y, w, h, False, path)
+            return subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True, check=True).stdout
         if self.wayland:
             out = subprocess.run(["grim", "-g", f"{x},{y} {w}x{h}", "-t", "ppm", "-"], env=self.env, preexec_fn=self._as_user,
                                  capture_output=True, check=True).stdout
@@ -545,7 +596,8 @@ class Desktop:
         self.buses.append(bus)
         watcher = bus.get_object(WATCHER, "/StatusNotifierWatcher")
         (item,) = watcher.Get(WATCHER, "RegisteredStatusNotifierItems", dbus_interface=dbus.PROPERTIES_IFACE)
-        name, _, path = item.partition("/")
+        # "NAME/PATH", or "NAME@/PATH" as GNOME's AppIndicator extension lists them.
+        name, _, path = item.replace("@/", "/").partition("/")
         item = bus.get_object(name, "/" + (path or "StatusNotifierItem"))
         menu_path = item.Get(SNI, "Menu", dbus_interface=dbus.PROPERTIES_IFACE)
         return item, dbus.Interface(bus.get_object(name, menu_path), "com.canonical.dbusmenu")
@@ -560,7 +612,10 @@ class Desktop:
 
     def screenshot(self, name):
         path = os.path.join(self.root, name)
-        if self.wayland:
+        if self.wayland == "gnome":
+            self.shell("org.gnome.Shell.Screenshot").Screenshot(False, False, os.path.join(self.runtime, name))
+            shutil.copy(os.path.join(self.runtime, name), path)
+        elif self.wayland:
             with open(path, "wb") as f:
                 f.write(subprocess.run(["grim", "-"], env=self.env, capture_output=True, preexec_fn=self._as_user).stdout)
         else:

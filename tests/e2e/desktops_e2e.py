@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The same checks of Pindle in the bar on every real desktop of desktop.py's DESKTOPS (Xfce's
 panel under compositing xfwm4 at the top and the bottom, LXQt's panel, tint2, lxpanel, sway with
-waybar): the icon appears in a bar that starts after Pindle; a left click opens the panel by the bar (6 px
+waybar, GNOME Shell with the AppIndicator extension): the icon appears in a bar that starts after Pindle; a left click opens the panel by the bar (6 px
 below a top bar, 8 px above a bottom one: the screen margin wins) centred on the icon, 8 px or more
 inside the screen's edges; typed text reaches notes.json; a plain click after a Ctrl+W close opens
 it again; a second click closes it; the card's corners are cut round, a compositor's shadow falls
@@ -22,7 +22,8 @@ from desktop import DESKTOPS, SNI, WIDTH, DesktopTest, holds_for, run_tests, wai
 import dbus  # noqa: E402
 
 PROGRAMS = {"xfce-top": ["xfwm4", "xfce4-panel"], "xfce-bottom": ["xfwm4", "xfce4-panel"],
-            "lxqt": ["openbox", "lxqt-panel"], "tint2": ["openbox", "tint2"], "lxpanel": ["openbox", "lxpanel"], "sway": ["sway", "waybar", "grim"]}
+            "lxqt": ["openbox", "lxqt-panel"], "tint2": ["openbox", "tint2"], "lxpanel": ["openbox", "lxpanel"], "sway": ["sway", "waybar", "grim"],
+            "gnome": ["gnome-shell", "/usr/share/gnome-shell/extensions/ubuntu-appindicators@ubuntu.com"]}
 
 
 class DesktopMatrix(DesktopTest):
@@ -133,7 +134,7 @@ class DesktopMatrix(DesktopTest):
 if __name__ == "__main__":
     if len(sys.argv) > 2:
         DesktopMatrix.desktop_kind = sys.argv.pop(2)
-        missing = [p for p in PROGRAMS[DesktopMatrix.desktop_kind] if not shutil.which(p)]
+        missing = [p for p in PROGRAMS[DesktopMatrix.desktop_kind] if not (shutil.which(p) or os.path.exists(p))]
         if missing:
             print("SKIP: not installed:", *missing, "(scripts/install-deps installs them)", file=sys.stderr)
             sys.exit(77)
