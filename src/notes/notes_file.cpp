@@ -140,8 +140,6 @@ void appendNote(std::string& out, const Note& note) {
 
 using Json = nlohmann::json;
 
-struct TooDeep {};
-
 std::optional<Note> decodeNote(const Json& value) {
     if (!value.is_object()) {
         return std::nullopt;
@@ -216,7 +214,75 @@ std::string temporarySuffix() {
     return suffix;
 }
 
+// "YYYYMMDD-HHMMSS" in local time; empty when the time cannot be told.
+std::string localStamp(std::chrono::system_clock::time_point now) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    std::array<char, 32> stamp{};
+    if (localtime_r(&seconds, &local) == nullptr ||
+        std::strftime(stamp.data(), stamp.size(), "%Y%m%d-%H%M%S", &local) == 0) {
+        return {};
+    }
+    return stamp.data();
+}
+
+// Writes all of `bytes` to a new file at `path` (never an existing one, never through a link),
+// 0600, synced. False with the file removed when anything fails.
+bool writeNewFile(FileSystem& fs, const std::string& path, std::string_view bytes) {
+    const int fd =
+        retryOnInterrupt([&] { return fs.open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600); });
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = retryOnInterrupt([&] { return fs.fchmod(fd, 0600); }) == 0;
+    for (std::size_t written = 0; ok && written < bytes.size();) {
+        const ssize_t n =
+            retryOnInterrupt([&] { return fs.write(fd, bytes.data() + written, bytes.size() - written); });
+        ok = n > 0;
+        written += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    ok = ok && retryOnInterrupt([&] { return fs.fsync(fd); }) == 0;
+    ok = fs.close(fd) == 0 && ok;
+    if (!ok) {
+        fs.unlink(path);
+    }
+    return ok;
+}
+
 } // namespace
+
+std::optional<std::filesystem::path> writeEmergencyCopy(FileSystem& fileSystem, std::string_view bytes,
+                                                        std::chrono::system_clock::time_point now) {
+    std::vector<std::string> folders;
+    for (const char* name : {"HOME", "XDG_RUNTIME_DIR"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] == '/') {
+            folders.emplace_back(value);
+        }
+    }
+    folders.emplace_back("/tmp");
+    const std::string stamp = localStamp(now);
+    for (const std::string& folder : folders) {
+        // Only a folder of the user's own, or one anybody may write to where the new file is
+        // still private and nobody can swap it (O_EXCL, no links followed).
+        struct stat info {};
+        if (retryOnInterrupt([&] { return fileSystem.lstat(folder, &info); }) != 0 || !S_ISDIR(info.st_mode) ||
+            (info.st_uid != getuid() && (info.st_mode & S_ISVTX) == 0)) {
+            continue;
+        }
+        const std::string base = folder + "/pindle-unsaved-notes-" + stamp;
+        for (int n = 1; n < 100; ++n) {
+            const std::string path = (n == 1 ? base : base + "-" + std::to_string(n)) + ".json";
+            if (writeNewFile(fileSystem, path, bytes)) {
+                return path;
+            }
+            if (errno != EEXIST) {
+                break;
+            }
+        }
+    }
+    return std::nullopt;
+}
 
 std::string encodeDocument(const std::vector<Note>& notes, const std::optional<std::string>& activeId) {
     std::size_t estimate = 64;
@@ -251,11 +317,10 @@ std::optional<Payload> decodePayload(std::string_view bytes) {
         return std::nullopt;
     }
     try {
+        // Deeper values can only be members Pindle ignores: dropped as they are parsed (the parser
+        // keeps its own nesting on the heap), so no depth is too much and none builds a deep tree.
         const Json::parser_callback_t guard = [](int depth, Json::parse_event_t, Json&) {
-            if (depth > kMaxDocumentDepth) {
-                throw TooDeep{};
-            }
-            return true;
+            return depth <= kMaxDocumentDepth;
         };
         const Json document = Json::parse(bytes.begin(), bytes.end(), guard);
         if (!document.is_object()) {
@@ -283,7 +348,7 @@ std::optional<Payload> decodePayload(std::string_view bytes) {
         }
         return payload;
     } catch (...) {
-        // Parse errors, the depth guard and allocation failures alike: the document is unreadable.
+        // Parse errors and allocation failures alike: the document is unreadable.
         return std::nullopt;
     }
 }
@@ -358,10 +423,19 @@ void NotesFile::removeStaleTemporaryFiles() {
         return;
     }
     for (const std::string& name : names) {
-        if (name.starts_with(prefix)) {
-            m_fs.unlink(folderOf(target) + "/" + name);
+        const std::string path = folderOf(target) + "/" + name;
+        if (name.starts_with(prefix) && typeOf(path) == S_IFREG) {
+            m_fs.unlink(path);
         }
     }
+}
+
+std::optional<mode_t> NotesFile::typeOf(const std::string& target) {
+    struct stat info {};
+    if (retryOnInterrupt([&] { return m_fs.lstat(target, &info); }) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? std::optional<mode_t>(0) : std::nullopt;
+    }
+    return info.st_mode & S_IFMT;
 }
 
 bool NotesFile::exists() {
@@ -372,7 +446,21 @@ bool NotesFile::exists() {
 
 FileStatus NotesFile::read(std::string& bytes) {
     bytes.clear();
-    const int fd = retryOnInterrupt([&] { return m_fs.open(m_path.string(), O_RDONLY | O_CLOEXEC, 0); });
+    // Opening a FIFO waits for a writer and opening a device may act on it: only a regular file
+    // is opened, and without blocking, in case something else took its place in between.
+    const std::string target = resolveTarget();
+    const auto type = typeOf(target);
+    if (!type) {
+        return failure(errno);
+    }
+    if (*type == 0) {
+        return {FileStatus::Kind::missing, ENOENT};
+    }
+    if (*type != S_IFREG) {
+        return {FileStatus::Kind::notAFile, 0};
+    }
+    const int fd = retryOnInterrupt(
+        [&] { return m_fs.open(target, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC, 0); });
     if (fd < 0) {
         return errno == ENOENT ? FileStatus{FileStatus::Kind::missing, ENOENT} : failure(errno);
     }
@@ -381,7 +469,7 @@ FileStatus NotesFile::read(std::string& bytes) {
     if (retryOnInterrupt([&] { return m_fs.fstat(fd, &info); }) != 0) {
         status = failure(errno);
     } else if (!S_ISREG(info.st_mode)) {
-        status = failure(EISDIR);
+        status = {FileStatus::Kind::notAFile, 0};
     } else if (static_cast<std::size_t>(info.st_size) > kMaxDocumentBytes) {
         status = failure(EFBIG);
     } else {
@@ -418,6 +506,15 @@ FileStatus NotesFile::read(std::string& bytes) {
 
 FileStatus NotesFile::replace(std::string_view bytes) {
     const std::string target = resolveTarget();
+    // Only a regular file (or nothing) is replaced: a device, a FIFO or a folder where the
+    // document (or its link's target) should be is somebody's deliberate choice, or an attack.
+    const auto type = typeOf(target);
+    if (!type) {
+        return failure(errno);
+    }
+    if (*type != 0 && *type != S_IFREG) {
+        return {FileStatus::Kind::notAFile, 0};
+    }
     const std::string folder = folderOf(target);
     const std::string stem = folder + "/" + temporaryPrefix(target);
 
@@ -493,14 +590,21 @@ FileStatus NotesFile::replace(std::string_view bytes) {
 
 FileStatus NotesFile::setAsideUnreadable(std::chrono::system_clock::time_point now) {
     const std::string target = resolveTarget();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    std::array<char, 32> stamp{};
-    if (localtime_r(&seconds, &local) == nullptr ||
-        std::strftime(stamp.data(), stamp.size(), "%Y%m%d-%H%M%S", &local) == 0) {
+    const auto type = typeOf(target);
+    if (!type) {
+        return failure(errno);
+    }
+    if (*type == 0) {
+        return {}; // it is gone already; nothing left to keep
+    }
+    if (*type != S_IFREG) {
+        return {FileStatus::Kind::notAFile, 0};
+    }
+    const std::string stamp = localStamp(now);
+    if (stamp.empty()) {
         return failure(EINVAL);
     }
-    const std::string base = folderOf(target) + "/" + nameOf(m_path.string()) + ".unreadable-" + stamp.data();
+    const std::string base = folderOf(target) + "/" + nameOf(m_path.string()) + ".unreadable-" + stamp;
 
     for (int n = 1; n < 1000; ++n) {
         const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);

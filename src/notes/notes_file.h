@@ -20,10 +20,12 @@ struct Payload {
     std::optional<std::string> activeId;
 };
 
-// Documents larger than this are unreadable, as are JSON values nested deeper than
-// kMaxDocumentDepth: both are far beyond anything Pindle writes.
-inline constexpr std::size_t kMaxDocumentBytes = std::size_t{64} * 1024 * 1024;
-inline constexpr int kMaxDocumentDepth = 64;
+// Documents larger than this are unreadable: it keeps a hostile file (a 100 GB sparse one) from
+// filling the memory. Pindle never writes a larger document (a save that would is refused), so
+// every document it wrote reads back. Values nested deeper than kMaxDocumentDepth are never part
+// of a note: they are skipped unread, not built, whatever their depth.
+inline constexpr std::size_t kMaxDocumentBytes = std::size_t{512} * 1024 * 1024;
+inline constexpr int kMaxDocumentDepth = 8;
 
 // The exact written form: sorted keys, two-space indentation, " : ", "\/", non-ASCII as is,
 // whole timestamps as plain integers, no newline at the end.
@@ -38,9 +40,11 @@ std::optional<Payload> decodePayload(std::string_view bytes);
 // "<data home>/Pindle/notes.json": $XDG_DATA_HOME when set and absolute, else ~/.local/share.
 std::filesystem::path defaultDocumentPath();
 
-// Why a save or read did not happen; `error` is the errno of the call that failed.
+// Why a save or read did not happen; `error` is the errno of the call that failed. `notAFile`:
+// something other than a regular file (a FIFO, a socket, a device, a folder) stands where the
+// document is, or where a link to it points; Pindle neither reads it nor replaces it.
 struct FileStatus {
-    enum class Kind { ok, missing, failed };
+    enum class Kind { ok, missing, failed, notAFile };
     Kind kind = Kind::ok;
     int error = 0;
     bool ok() const { return kind == Kind::ok; }
@@ -64,25 +68,37 @@ public:
     // Whether something (file, link, folder) exists at the path.
     bool exists();
 
-    // The whole document. `missing` when there is none, `failed` when it cannot be read (or is
-    // over kMaxDocumentBytes), with its bytes otherwise.
+    // The whole document. `missing` when there is none, `notAFile` when it is no regular file
+    // (checked before it is opened, and opened without blocking, so a FIFO never hangs the read),
+    // `failed` when it cannot be read (or is over kMaxDocumentBytes), with its bytes otherwise.
     FileStatus read(std::string& bytes);
 
     // Replaces the document with `bytes`: a 0600 temporary file in the target's folder, written
     // fully, fsynced and closed, renamed over the document, then the folder fsynced. A symlinked
-    // document is written through to its target. On any failure before the rename the temporary
+    // document is written through to its target when that is a regular file or does not exist;
+    // anything else is left alone (`notAFile`). On any failure before the rename the temporary
     // file is removed and the document is untouched.
     FileStatus replace(std::string_view bytes);
 
     // Keeps the existing document as "notes.json.unreadable-YYYYMMDD-HHMMSS" (or with "-2", "-3"…
-    // appended when that name is taken) in the same folder, never overwriting anything.
+    // appended when that name is taken) in the same folder, never overwriting anything. Only a
+    // regular file is kept aside; anything else gives `notAFile`.
     FileStatus setAsideUnreadable(std::chrono::system_clock::time_point now);
 
 private:
     std::string resolveTarget();
+    // The type bits of what `target` names without following a link; 0 when nothing is there,
+    // nullopt (errno set) when it cannot be told.
+    std::optional<mode_t> typeOf(const std::string& target);
 
     std::filesystem::path m_path;
     FileSystem& m_fs;
 };
+
+// Writes `bytes` to a new 0600 file of the user's own, for a quit whose last save failed: in the
+// home folder, else the runtime folder, else /tmp, named "pindle-unsaved-notes-YYYYMMDD-HHMMSS.json"
+// (with "-2", "-3"… when taken), never replacing anything. The path written, or nullopt.
+std::optional<std::filesystem::path> writeEmergencyCopy(FileSystem& fileSystem, std::string_view bytes,
+                                                        std::chrono::system_clock::time_point now);
 
 } // namespace pindle

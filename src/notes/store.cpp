@@ -191,14 +191,43 @@ void Store::load() {
 void Store::write() {
     m_saveWork.reset();
     ++m_writeCount;
+    const FileStatus status = attemptWrite();
+    const bool changed = status.kind != m_lastWrite.kind || status.error != m_lastWrite.error;
+    m_lastWrite = status;
+    if (status.ok()) {
+        m_retryDelay = kFirstRetryDelay;
+    } else {
+        // Typing that is not on disk must not wait for the next keystroke to be tried again.
+        std::weak_ptr<Store*> alive = m_alive;
+        m_saveWork = m_services.scheduler.schedule(m_retryDelay, [alive] {
+            if (const auto store = alive.lock()) {
+                (*store)->write();
+            }
+        });
+        m_retryDelay = std::min(m_retryDelay * 2, kLastRetryDelay);
+    }
+    if (changed) {
+        notify(StoreChange::saveStatus);
+    }
+}
+
+FileStatus Store::attemptWrite() {
     if (m_unreadableDocumentOnDisk) {
-        m_lastWrite = m_file.setAsideUnreadable(m_services.clock.now());
-        if (!m_lastWrite.ok()) {
-            return; // never replace a document we could not keep a copy of
+        const FileStatus aside = m_file.setAsideUnreadable(m_services.clock.now());
+        if (!aside.ok()) {
+            return aside; // never replace a document we could not keep a copy of
         }
         m_unreadableDocumentOnDisk = false;
     }
-    m_lastWrite = m_file.replace(encodeDocument(m_notes, m_activeId));
+    const std::string document = encodeDocument(m_notes, m_activeId);
+    if (document.size() > kMaxDocumentBytes) {
+        return {FileStatus::Kind::failed, EFBIG}; // it could never be read back
+    }
+    return m_file.replace(document);
+}
+
+std::optional<std::filesystem::path> Store::keepEmergencyCopy() {
+    return writeEmergencyCopy(m_services.fileSystem, encodeDocument(m_notes, m_activeId), m_services.clock.now());
 }
 
 } // namespace pindle

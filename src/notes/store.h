@@ -26,7 +26,7 @@ struct StoreServices {
 };
 
 // Which published property an assignment touched.
-enum class StoreChange { notes, activeId, confirmingDelete, focusToken };
+enum class StoreChange { notes, activeId, confirmingDelete, focusToken, saveStatus };
 
 // The single source of truth for the notes: the ordered list, the active note, the delete
 // confirmation and the editor focus request. Keeps the notes document in step: structural changes
@@ -37,6 +37,10 @@ enum class StoreChange { notes, activeId, confirmingDelete, focusToken };
 class Store {
 public:
     static constexpr std::chrono::milliseconds kSaveDelay{300};
+    // While saves fail, the store tries again after these pauses, doubling from the first to the
+    // last; every change tries at once (after kSaveDelay). Once a save succeeds no timer is left.
+    static constexpr std::chrono::milliseconds kFirstRetryDelay{1000};
+    static constexpr std::chrono::milliseconds kLastRetryDelay{60000};
 
     // Loads the document at `fileURL`, or at defaultDocumentPath() when none is given. After
     // construction `notes` is never empty and `activeId` names one of them.
@@ -70,8 +74,13 @@ public:
     ObserverId observe(std::function<void(StoreChange)> observer);
     void unobserve(ObserverId id);
 
+    // For a quit whose last save failed: the whole state in a new private file of the user's own
+    // (see writeEmergencyCopy). The path written, or nullopt.
+    std::optional<std::filesystem::path> keepEmergencyCopy();
+
     const std::filesystem::path& fileURL() const { return m_file.path(); }
-    // The outcome of the most recent write, for diagnostics and tests.
+    // The outcome of the most recent write: what the panel shows while saves fail. Observers hear
+    // StoreChange::saveStatus when it changes.
     const FileStatus& lastWriteStatus() const { return m_lastWrite; }
     // How many writes were attempted (successful or not).
     std::uint64_t writeCount() const { return m_writeCount; }
@@ -79,6 +88,7 @@ public:
 private:
     void load();
     void write();
+    FileStatus attemptWrite();
     void notify(StoreChange change);
 
     StoreServices m_services;
@@ -92,6 +102,7 @@ private:
     // An existing document that could not be read waits to be set aside before the first save.
     bool m_unreadableDocumentOnDisk = false;
     FileStatus m_lastWrite;
+    std::chrono::milliseconds m_retryDelay = kFirstRetryDelay;
     std::uint64_t m_writeCount = 0;
 
     std::vector<std::pair<ObserverId, std::function<void(StoreChange)>>> m_observers;

@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QPainter>
 
+#include <cerrno>
+
 #include "dot_button.h"
 #include "note_editor.h"
 #include "note_header.h"
@@ -155,7 +157,26 @@ void PanelView::refresh() {
     m_editor->showNote(note != nullptr ? note->id : kEmpty, text);
     m_editor->setTint(colorFromHex(note != nullptr ? std::string_view(note->color) : Palette::colors[0]));
 
-    m_countLabel->setText(QString::fromStdString(text::countLabel(text)));
+    // While saves fail the footer says so in place of the counts: what is typed then is not safe.
+    const FileStatus& saved = m_store.lastWriteStatus();
+    m_countLabel->setTone(saved.ok() ? TextLine::Tone::tertiary : TextLine::Tone::alert);
+    m_countLabel->setText(saved.ok() ? QString::fromStdString(text::countLabel(text)) : notSavedText(saved));
+}
+
+QString PanelView::notSavedText(const FileStatus& status) {
+    switch (status.error) {
+    case ENOSPC:
+    case EDQUOT:
+        return tr("Not saved — disk full");
+    case EROFS:
+    case EACCES:
+    case EPERM:
+        return tr("Not saved — folder is read-only");
+    case EFBIG:
+        return tr("Not saved — the notes are too large");
+    default:
+        return tr("Not saved — the notes file cannot be written");
+    }
 }
 
 void PanelView::applyFonts() {

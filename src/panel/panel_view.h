@@ -15,6 +15,7 @@ class NoteRail;
 class Scheduler;
 class Store;
 class TextLine;
+struct FileStatus;
 enum class StoreChange;
 
 // The panel's whole content, 360 x 520 logical pixels: the rail of note dots on the left, a
@@ -41,6 +42,9 @@ public:
     // Lays `overlay` over the whole content, above everything, transparent to the pointer; the view
     // takes ownership. The tooltip overlay goes here.
     void setOverlay(QWidget* overlay);
+
+    // What the footer shows in place of the counts while saves fail with `status`.
+    static QString notSavedText(const FileStatus& status);
 
     // Moves keyboard focus into the editor (into the window's focus chain when the window is not
     // active yet, so the editor has it once the window is).

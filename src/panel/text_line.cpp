@@ -25,6 +25,13 @@ void TextLine::setText(const QString& text) {
     update();
 }
 
+void TextLine::setTone(Tone tone) {
+    if (tone != m_tone) {
+        m_tone = tone;
+        update();
+    }
+}
+
 int TextLine::naturalWidth() const {
     return static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(m_text)));
 }
@@ -43,6 +50,8 @@ void TextLine::paintEvent(QPaintEvent* /*event*/) {
         color = colors.secondary;
     } else if (m_tone == Tone::tertiary) {
         color = colors.tertiary;
+    } else if (m_tone == Tone::alert) {
+        color = ViewColors::faded(colors.red, colors.tertiary.alphaF());
     }
     QPainter painter(this);
     painter.setPen(color);

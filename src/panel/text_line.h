@@ -11,11 +11,14 @@ namespace pindle {
 class TextLine : public QWidget {
     Q_OBJECT
 public:
-    enum class Tone { primary, secondary, tertiary };
+    // `alert`: the tertiary tone's red counterpart, for a problem the user must not miss.
+    enum class Tone { primary, secondary, tertiary, alert };
 
     TextLine(Tone tone, QWidget* parent = nullptr);
 
     void setText(const QString& text);
+    void setTone(Tone tone);
+    Tone tone() const { return m_tone; }
     const QString& text() const { return m_text; }
 
     // The width the whole text needs in the current font.

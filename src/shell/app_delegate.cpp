@@ -25,6 +25,7 @@
 #include <QEvent>
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
 
 namespace pindle {
@@ -59,7 +60,7 @@ AppDelegate::AppDelegate(ShellServices services, QStringList arguments, QObject*
     }
     m_store = std::make_unique<Store>(StoreServices{m_services.scheduler, m_services.clock, m_services.fileSystem},
                                       m_services.documentPath);
-    m_sessionEnd = std::make_unique<SessionEnd>([this] { m_store->flush(); });
+    m_sessionEnd = std::make_unique<SessionEnd>([this] { applicationWillTerminate(); });
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
 }
 
@@ -145,6 +146,18 @@ void AppDelegate::endDockWait() {
 
 void AppDelegate::applicationWillTerminate() {
     m_store->flush();
+    if (m_store->lastWriteStatus().ok()) {
+        return;
+    }
+    // The last chance for what was typed since the last good save: a copy of the user's own, and
+    // one line that says where it is.
+    if (const auto copy = m_store->keepEmergencyCopy()) {
+        std::fprintf(stderr, "pindle: the notes could not be saved to %s; a copy is in %s\n",
+                     m_store->fileURL().c_str(), copy->c_str());
+    } else {
+        std::fprintf(stderr, "pindle: the notes could not be saved to %s, nor anywhere else\n",
+                     m_store->fileURL().c_str());
+    }
 }
 
 void AppDelegate::buildMainMenu() {

@@ -79,7 +79,8 @@ public:
     // only once the desktop has a tray (see TrayHostWatcher), which may be later; until then the
     // hot key, "--show-panel" and later launches open the panel at the fallback place.
     void applicationDidFinishLaunching();
-    // Every orderly end of the application: writes the notes now.
+    // Every orderly end of the application: writes the notes now; when that fails, keeps them in
+    // an emergency copy and names it on standard error.
     void applicationWillTerminate();
 
     // Places the panel at the current anchor, shows it with the editor focused, highlights the

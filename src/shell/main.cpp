@@ -36,6 +36,8 @@ void preferX11() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // First of all: a quit request during the start (a slow disk, a huge document) ends it.
+    pindle::QuitSignals::catchEarly();
     // --help, --version and mistakes are answered before anything else happens.
     if (const pindle::LaunchRequest request = pindle::Launch::read(argc, argv);
         request.kind != pindle::LaunchRequest::Kind::run) {
@@ -76,10 +78,6 @@ int main(int argc, char* argv[]) {
     // Gone before the application object, declared after it.
     const pindle::FontPreload fonts;
 
-    pindle::QuitSignals quitSignals;
-    quitSignals.install();
-    QObject::connect(&quitSignals, &pindle::QuitSignals::quitRequested, &app, [] { QCoreApplication::quit(); });
-
     pindle::QtScheduler scheduler;
     pindle::SystemClock clock;
     pindle::ShellServices services{scheduler, clock, pindle::PosixFileSystem::instance()};
@@ -97,5 +95,10 @@ int main(int argc, char* argv[]) {
     QObject::connect(&colorScheme, &pindle::DesktopColorScheme::schemeChanged, &delegate,
                      &pindle::AppDelegate::appearanceChanged);
     QTimer::singleShot(0, &delegate, &pindle::AppDelegate::applicationDidFinishLaunching);
+
+    // From here on there is a store to flush: quit signals go through the event loop.
+    pindle::QuitSignals quitSignals;
+    quitSignals.install();
+    QObject::connect(&quitSignals, &pindle::QuitSignals::quitRequested, &app, [] { QCoreApplication::quit(); });
     return QApplication::exec();
 }

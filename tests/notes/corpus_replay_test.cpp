@@ -34,23 +34,32 @@ TEST(FuzzCorpus, SeedsLoadOrAreRefusedAsNamedAndSurviveTheRoundTrip) {
     EXPECT_GE(seen, 20);
 }
 
-TEST(FuzzCorpus, AHundredMegabyteDocumentStartsFreshAndIsKept) {
+TEST(FuzzCorpus, WhatPindleWritesReadsBackAndAHugeFileIsKeptUnread) {
     testing::TestFolder folder;
     const auto file = folder / "notes.json";
+    ManualTime time;
     {
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT, 0600);
+        // Every byte escaped: 33 MB of text make a 66 MB document.
+        Store store(StoreServices{time, time, PosixFileSystem::instance()}, file);
+        store.updateActiveText(std::string(33u << 20, '"'));
+        store.flush();
+        ASSERT_TRUE(store.lastWriteStatus().ok());
+    }
+    EXPECT_EQ(Store(StoreServices{time, time, PosixFileSystem::instance()}, file).activeNote()->text.size(), 33u << 20);
+
+    {
+        const int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC, 0600);
         ASSERT_GE(fd, 0);
-        ASSERT_EQ(ftruncate(fd, 100 << 20), 0); // sparse: cheap to make, 100 MB to read
+        ASSERT_EQ(ftruncate(fd, off_t{100} << 30), 0); // sparse: cheap to make, 100 GB to read
         ::close(fd);
     }
-    ManualTime time;
     Store store(StoreServices{time, time, PosixFileSystem::instance()}, file);
     EXPECT_EQ(store.notes().size(), 1u);
     store.flush();
     int kept = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-        kept +=
-            entry.path().filename().string().starts_with("notes.json.unreadable-") && entry.file_size() == (100u << 20);
+        kept += entry.path().filename().string().starts_with("notes.json.unreadable-") &&
+                entry.file_size() == (std::uintmax_t{100} << 30);
     }
     EXPECT_EQ(kept, 1);
 }

@@ -2,6 +2,8 @@
 // the active note, and focus.
 #include "pindle/testing/panel_fixture.h"
 
+#include <filesystem>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
@@ -237,11 +239,24 @@ private slots:
         QVERIFY(!editor->placeholderVisible());
         QCOMPARE(count->text(), QString());
 
+        // While saves fail the footer says so in place of the counts, until one succeeds.
+        const std::filesystem::path document = store.fileURL();
+        std::filesystem::remove(document);
+        std::filesystem::create_directory(document);
+        store.flush();
+        QCOMPARE(count->text(), QStringLiteral("Not saved — the notes file cannot be written"));
+        QCOMPARE(count->tone(), TextLine::Tone::alert);
+        std::filesystem::remove(document);
+        QTest::keyClicks(editor, "x");
+        fixture.time().advance(Store::kSaveDelay);
+        QCOMPARE(count->text(), QStringLiteral("1 word · 2 chars"));
+        QCOMPARE(count->tone(), TextLine::Tone::tertiary);
+
         // Another note replaces the text and starts a fresh undo history.
         store.addNote();
         QVERIFY(!editor->document()->isUndoAvailable());
         QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(store.notes()[0].text, " ");
+        QCOMPARE(store.notes()[0].text, " x");
         QCOMPARE(store.notes()[1].text, "");
     }
 
