@@ -122,6 +122,22 @@ Die Notizen werden gespeichert in %1</translation>
         <source>Jot something down…</source>
         <translation>Etwas notieren…</translation>
     </message>
+    <message>
+        <source>Not saved — disk full</source>
+        <translation>Nicht gespeichert — Datenträger voll</translation>
+    </message>
+    <message>
+        <source>Not saved — folder is read-only</source>
+        <translation>Nicht gespeichert — Ordner ist schreibgeschützt</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes are too large</source>
+        <translation>Nicht gespeichert — die Notizen sind zu groß</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes file cannot be written</source>
+        <translation>Nicht gespeichert — die Notizdatei kann nicht geschrieben werden</translation>
+    </message>
 </context>
 <context>
     <name>pindle::PortalHotKeyService</name>

@@ -122,6 +122,22 @@ Las notas se guardan en %1</translation>
         <source>Jot something down…</source>
         <translation>Anota algo…</translation>
     </message>
+    <message>
+        <source>Not saved — disk full</source>
+        <translation>No guardado — disco lleno</translation>
+    </message>
+    <message>
+        <source>Not saved — folder is read-only</source>
+        <translation>No guardado — carpeta de solo lectura</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes are too large</source>
+        <translation>No guardado — las notas son demasiado grandes</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes file cannot be written</source>
+        <translation>No guardado — no se puede escribir el archivo de notas</translation>
+    </message>
 </context>
 <context>
     <name>pindle::PortalHotKeyService</name>

@@ -122,6 +122,22 @@ Les notes sont enregistrées dans %1</translation>
         <source>Jot something down…</source>
         <translation>Notez quelque chose…</translation>
     </message>
+    <message>
+        <source>Not saved — disk full</source>
+        <translation>Non enregistré — disque plein</translation>
+    </message>
+    <message>
+        <source>Not saved — folder is read-only</source>
+        <translation>Non enregistré — dossier en lecture seule</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes are too large</source>
+        <translation>Non enregistré — les notes sont trop volumineuses</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes file cannot be written</source>
+        <translation>Non enregistré — impossible d’écrire le fichier des notes</translation>
+    </message>
 </context>
 <context>
     <name>pindle::PortalHotKeyService</name>

@@ -122,6 +122,22 @@ Le note sono salvate in %1</translation>
         <source>Jot something down…</source>
         <translation>Annota qualcosa…</translation>
     </message>
+    <message>
+        <source>Not saved — disk full</source>
+        <translation>Non salvato — disco pieno</translation>
+    </message>
+    <message>
+        <source>Not saved — folder is read-only</source>
+        <translation>Non salvato — cartella di sola lettura</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes are too large</source>
+        <translation>Non salvato — le note sono troppo grandi</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes file cannot be written</source>
+        <translation>Non salvato — impossibile scrivere il file delle note</translation>
+    </message>
 </context>
 <context>
     <name>pindle::PortalHotKeyService</name>

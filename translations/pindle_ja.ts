@@ -122,6 +122,22 @@ Pindle はシステムトレイに常駐する、プレーンテキストのク�
         <source>Jot something down…</source>
         <translation>メモを入力…</translation>
     </message>
+    <message>
+        <source>Not saved — disk full</source>
+        <translation>未保存 — ディスクがいっぱいです</translation>
+    </message>
+    <message>
+        <source>Not saved — folder is read-only</source>
+        <translation>未保存 — フォルダーは読み取り専用です</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes are too large</source>
+        <translation>未保存 — メモが大きすぎます</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes file cannot be written</source>
+        <translation>未保存 — メモのファイルに書き込めません</translation>
+    </message>
 </context>
 <context>
     <name>pindle::PortalHotKeyService</name>

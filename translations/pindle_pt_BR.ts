@@ -122,6 +122,22 @@ As notas são salvas em %1</translation>
         <source>Jot something down…</source>
         <translation>Anote alguma coisa…</translation>
     </message>
+    <message>
+        <source>Not saved — disk full</source>
+        <translation>Não salvo — disco cheio</translation>
+    </message>
+    <message>
+        <source>Not saved — folder is read-only</source>
+        <translation>Não salvo — pasta somente leitura</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes are too large</source>
+        <translation>Não salvo — as notas são grandes demais</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes file cannot be written</source>
+        <translation>Não salvo — não é possível gravar o arquivo de notas</translation>
+    </message>
 </context>
 <context>
     <name>pindle::PortalHotKeyService</name>

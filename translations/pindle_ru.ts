@@ -122,6 +122,22 @@ Pindle держит быстрые заметки простым текстом 
         <source>Jot something down…</source>
         <translation>Запишите что-нибудь…</translation>
     </message>
+    <message>
+        <source>Not saved — disk full</source>
+        <translation>Не сохранено — диск заполнен</translation>
+    </message>
+    <message>
+        <source>Not saved — folder is read-only</source>
+        <translation>Не сохранено — папка только для чтения</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes are too large</source>
+        <translation>Не сохранено — заметки слишком велики</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes file cannot be written</source>
+        <translation>Не сохранено — не удаётся записать файл заметок</translation>
+    </message>
 </context>
 <context>
     <name>pindle::PortalHotKeyService</name>

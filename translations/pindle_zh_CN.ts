@@ -121,6 +121,22 @@ Ctrl+Shift+Y，即可打开笔记面板。每个用户只运行一个副本。
         <source>Jot something down…</source>
         <translation>随手记点什么…</translation>
     </message>
+    <message>
+        <source>Not saved — disk full</source>
+        <translation>未保存 — 磁盘已满</translation>
+    </message>
+    <message>
+        <source>Not saved — folder is read-only</source>
+        <translation>未保存 — 文件夹为只读</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes are too large</source>
+        <translation>未保存 — 笔记过大</translation>
+    </message>
+    <message>
+        <source>Not saved — the notes file cannot be written</source>
+        <translation>未保存 — 无法写入笔记文件</translation>
+    </message>
 </context>
 <context>
     <name>pindle::PortalHotKeyService</name>
