@@ -89,8 +89,11 @@ fuzz: deps
 	cd build-fuzz && ./fuzz/notes_file_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -max_len=65536 -timeout=10 -rss_limit_mb=4096 corpus ../fuzz/corpus
 
+# clang-tidy with the checks of .clang-tidy over every C++ file in git (so never a generated moc
+# file), in parallel; any finding fails.
 lint: build
-	clang-tidy -p $(BUILD_DIR) --quiet $(filter %.cpp,$(SOURCES))
+	run-clang-tidy -p $(BUILD_DIR) -j $(JOBS) -quiet \
+	    $(addprefix $(CURDIR)/,$(filter %.cpp,$(SOURCES)))
 
 clean:
 	rm -rf build build-asan build-core build-release build-fuzz
