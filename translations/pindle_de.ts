@@ -136,7 +136,7 @@ Die Notizen werden gespeichert in %1</translation>
     </message>
     <message>
         <source>Not saved — the notes file cannot be written</source>
-        <translation>Nicht gespeichert — die Notizdatei kann nicht geschrieben werden</translation>
+        <translation>Nicht gespeichert — Notizdatei nicht beschreibbar</translation>
     </message>
 </context>
 <context>

@@ -136,7 +136,7 @@ Las notas se guardan en %1</translation>
     </message>
     <message>
         <source>Not saved — the notes file cannot be written</source>
-        <translation>No guardado — no se puede escribir el archivo de notas</translation>
+        <translation>No guardado — no se puede escribir el archivo</translation>
     </message>
 </context>
 <context>

@@ -136,7 +136,7 @@ Les notes sont enregistrées dans %1</translation>
     </message>
     <message>
         <source>Not saved — the notes file cannot be written</source>
-        <translation>Non enregistré — impossible d’écrire le fichier des notes</translation>
+        <translation>Non enregistré — écriture du fichier impossible</translation>
     </message>
 </context>
 <context>

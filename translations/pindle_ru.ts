@@ -136,7 +136,7 @@ Pindle держит быстрые заметки простым текстом 
     </message>
     <message>
         <source>Not saved — the notes file cannot be written</source>
-        <translation>Не сохранено — не удаётся записать файл заметок</translation>
+        <translation>Не сохранено — не удаётся записать файл</translation>
     </message>
 </context>
 <context>
