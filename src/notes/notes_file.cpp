@@ -1,6 +1,7 @@
 #include "notes_file.h"
 
 #include "file_system.h"
+#include "merge.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -8,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -249,6 +251,12 @@ bool writeNewFile(FileSystem& fs, const std::string& path, std::string_view byte
     return ok;
 }
 
+DocumentStamp stampOf(const struct stat& info) {
+    constexpr std::int64_t kNanoseconds = 1'000'000'000;
+    return {info.st_dev, info.st_ino, info.st_size,
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * kNanoseconds + info.st_mtim.tv_nsec};
+}
+
 } // namespace
 
 std::optional<std::filesystem::path> writeEmergencyCopy(FileSystem& fileSystem, std::string_view bytes,
@@ -282,6 +290,14 @@ std::optional<std::filesystem::path> writeEmergencyCopy(FileSystem& fileSystem, 
         }
     }
     return std::nullopt;
+}
+
+std::uint64_t hashDocument(std::string_view bytes) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    }
+    return hash;
 }
 
 std::string encodeDocument(const std::vector<Note>& notes, const std::optional<std::string>& activeId) {
@@ -444,11 +460,19 @@ bool NotesFile::exists() {
     return retryOnInterrupt([&] { return m_fs.lstat(target, &info); }) == 0;
 }
 
-FileStatus NotesFile::read(std::string& bytes) {
+FileStatus NotesFile::read(std::string& bytes, DocumentIdentity* identity) {
+    return readPath(m_path.string(), bytes, identity);
+}
+
+FileStatus NotesFile::readOther(const std::string& path, std::string& bytes) {
+    return readPath(path, bytes, nullptr);
+}
+
+FileStatus NotesFile::readPath(const std::string& path, std::string& bytes, DocumentIdentity* identity) {
     bytes.clear();
     // Opening a FIFO waits for a writer and opening a device may act on it: only a regular file
     // is opened, and without blocking, in case something else took its place in between.
-    const std::string target = resolveTarget();
+    const std::string target = path == m_path.string() ? resolveTarget() : path;
     const auto type = typeOf(target);
     if (!type) {
         return failure(errno);
@@ -500,11 +524,13 @@ FileStatus NotesFile::read(std::string& bytes) {
     m_fs.close(fd);
     if (!status.ok()) {
         bytes.clear();
+    } else if (identity != nullptr) {
+        *identity = {stampOf(info), hashDocument(bytes)};
     }
     return status;
 }
 
-FileStatus NotesFile::replace(std::string_view bytes) {
+FileStatus NotesFile::replace(std::string_view bytes, DocumentIdentity* identity) {
     const std::string target = resolveTarget();
     // Only a regular file (or nothing) is replaced: a device, a FIFO or a folder where the
     // document (or its link's target) should be is somebody's deliberate choice, or an attack.
@@ -565,6 +591,11 @@ FileStatus NotesFile::replace(std::string_view bytes) {
     if (retryOnInterrupt([&] { return m_fs.fsync(fd); }) != 0) {
         return abandon(errno);
     }
+    // The rename below keeps inode and modification time: this is who the document will be.
+    struct stat stored {};
+    if (retryOnInterrupt([&] { return m_fs.fstat(fd, &stored); }) != 0) {
+        return abandon(errno);
+    }
     // After a failed close the data may not have reached the disk; an interrupted close on Linux
     // has still released the descriptor, and the data was synced just before.
     if (m_fs.close(fd) != 0 && errno != EINTR) {
@@ -585,7 +616,60 @@ FileStatus NotesFile::replace(std::string_view bytes) {
     const int synced = retryOnInterrupt([&] { return m_fs.fsync(folderFd); });
     const int syncError = errno;
     m_fs.close(folderFd);
-    return synced == 0 ? FileStatus{} : failure(syncError);
+    if (synced != 0) {
+        return failure(syncError);
+    }
+    if (identity != nullptr) {
+        *identity = {stampOf(stored), hashDocument(bytes)};
+    }
+    return {};
+}
+
+std::optional<DocumentStamp> NotesFile::stamp() {
+    struct stat info {};
+    const std::string target = resolveTarget();
+    if (retryOnInterrupt([&] { return m_fs.lstat(target, &info); }) != 0) {
+        return std::nullopt;
+    }
+    return stampOf(info);
+}
+
+std::vector<std::filesystem::path> NotesFile::watchedFolders() {
+    std::vector<std::filesystem::path> folders{folderOf(m_path.string())};
+    const std::string target = folderOf(resolveTarget());
+    if (target != folders.front()) {
+        folders.emplace_back(target);
+    }
+    return folders;
+}
+
+std::string NotesFile::targetName() {
+    return nameOf(resolveTarget());
+}
+
+std::vector<std::string> NotesFile::conflictCopies() {
+    // Sync engines write their copies beside the file they sync: the symlink's target.
+    const std::string target = resolveTarget();
+    const std::string folder = folderOf(target);
+    std::vector<std::string> names;
+    if (retryOnInterrupt([&] { return m_fs.listFolder(folder, names); }) != 0) {
+        return {};
+    }
+    std::vector<std::string> copies;
+    for (const std::string& name : names) {
+        if (isConflictCopyName(name, nameOf(target))) {
+            copies.push_back(folder + "/" + name);
+        }
+    }
+    std::sort(copies.begin(), copies.end());
+    return copies;
+}
+
+FileStatus NotesFile::remove(const std::string& path) {
+    if (retryOnInterrupt([&] { return m_fs.unlink(path); }) != 0) {
+        return failure(errno);
+    }
+    return {};
 }
 
 FileStatus NotesFile::setAsideUnreadable(std::chrono::system_clock::time_point now) {

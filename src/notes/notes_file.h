@@ -2,7 +2,10 @@
 
 #include "note.h"
 
+#include <sys/types.h>
+
 #include <chrono>
+#include <cstdint>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -50,6 +53,26 @@ struct FileStatus {
     bool ok() const { return kind == Kind::ok; }
 };
 
+// Who the document on disk is: enough to tell, without reading it, that it is still the version
+// Pindle last read or wrote. A sync engine's atomic replace gives a new inode, an in-place write a
+// new size or modification time; `hash` (of the bytes) tells a real change from a mere touch.
+struct DocumentStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modified = 0; // st_mtim in nanoseconds; a rename keeps it
+    friend bool operator==(const DocumentStamp&, const DocumentStamp&) = default;
+};
+
+struct DocumentIdentity {
+    DocumentStamp stamp;
+    std::uint64_t hash = 0;
+    friend bool operator==(const DocumentIdentity&, const DocumentIdentity&) = default;
+};
+
+// A 64-bit hash of the document's bytes (FNV-1a).
+std::uint64_t hashDocument(std::string_view bytes);
+
 // Reads and replaces the document crash-safely. Owns no state beyond its path; the store keeps
 // one for its whole life.
 class NotesFile {
@@ -70,15 +93,34 @@ public:
 
     // The whole document. `missing` when there is none, `notAFile` when it is no regular file
     // (checked before it is opened, and opened without blocking, so a FIFO never hangs the read),
-    // `failed` when it cannot be read (or is over kMaxDocumentBytes), with its bytes otherwise.
-    FileStatus read(std::string& bytes);
+    // `failed` when it cannot be read (or is over kMaxDocumentBytes), with its bytes otherwise;
+    // `identity`, when given, is filled in from the same open file.
+    FileStatus read(std::string& bytes, DocumentIdentity* identity = nullptr);
+
+    // The stamp of the document (through a symlink), or nullopt when there is none.
+    std::optional<DocumentStamp> stamp();
 
     // Replaces the document with `bytes`: a 0600 temporary file in the target's folder, written
     // fully, fsynced and closed, renamed over the document, then the folder fsynced. A symlinked
     // document is written through to its target when that is a regular file or does not exist;
     // anything else is left alone (`notAFile`). On any failure before the rename the temporary
     // file is removed and the document is untouched.
-    FileStatus replace(std::string_view bytes);
+    // `identity`, when given, is set to what was written once the save has succeeded.
+    FileStatus replace(std::string_view bytes, DocumentIdentity* identity = nullptr);
+
+    // The folders whose entries tell of a change to the document: its own and, when it is a
+    // symlink, its target's.
+    std::vector<std::filesystem::path> watchedFolders();
+
+    // The file name of the document, or of its target when it is a symlink.
+    std::string targetName();
+
+    // Conflict copies a sync engine left beside the document (see isConflictCopyName), as full
+    // paths in name order. Empty when the folder cannot be listed.
+    std::vector<std::string> conflictCopies();
+    // Reads a conflict copy as read() does the document.
+    FileStatus readOther(const std::string& path, std::string& bytes);
+    FileStatus remove(const std::string& path);
 
     // Keeps the existing document as "notes.json.unreadable-YYYYMMDD-HHMMSS" (or with "-2", "-3"…
     // appended when that name is taken) in the same folder, never overwriting anything. Only a
@@ -90,6 +132,7 @@ private:
     // The type bits of what `target` names without following a link; 0 when nothing is there,
     // nullopt (errno set) when it cannot be told.
     std::optional<mode_t> typeOf(const std::string& target);
+    FileStatus readPath(const std::string& path, std::string& bytes, DocumentIdentity* identity);
 
     std::filesystem::path m_path;
     FileSystem& m_fs;

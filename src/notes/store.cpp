@@ -1,10 +1,13 @@
 #include "store.h"
 
 #include "file_system.h"
+#include "folder_watcher.h"
+#include "merge.h"
 #include "text.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace pindle {
 
@@ -15,6 +18,9 @@ Store::Store(StoreServices services, std::optional<std::filesystem::path> fileUR
     m_file.createFolder();
     m_file.removeStaleTemporaryFiles();
     load();
+    watchFolders();
+    // Conflict copies left while Pindle was not running.
+    checkForExternalChanges();
 }
 
 Store::~Store() = default;
@@ -147,16 +153,134 @@ void Store::scheduleSave(bool immediate) {
 }
 
 void Store::flush() {
-    scheduleSave(true);
+    if (m_saveWork) {
+        m_services.scheduler.cancel(*m_saveWork);
+        m_saveWork.reset();
+    }
+    write(true);
+}
+
+void Store::watchFolders() {
+    if (m_services.folderWatcher == nullptr) {
+        return;
+    }
+    std::weak_ptr<Store*> alive = m_alive;
+    m_services.folderWatcher->watch(m_file.watchedFolders(), [alive](const std::string& name) {
+        if (const auto store = alive.lock()) {
+            (*store)->folderChanged(name);
+        }
+    });
+}
+
+void Store::folderChanged(const std::string& name) {
+    // Our own temporary files, a sync engine's and everything else in the folder are not news.
+    const std::string documentName = m_file.path().filename().string();
+    const std::string targetName = m_file.targetName();
+    if (!name.empty() && name != documentName && name != targetName && !isConflictCopyName(name, targetName)) {
+        return;
+    }
+    if (m_checkWork) {
+        return; // one look for the whole burst
+    }
+    std::weak_ptr<Store*> alive = m_alive;
+    m_checkWork = m_services.scheduler.schedule(kSettleDelay, [alive] {
+        if (const auto store = alive.lock()) {
+            (*store)->m_checkWork.reset();
+            (*store)->checkForExternalChanges();
+        }
+    });
+}
+
+void Store::checkForExternalChanges() {
+    if (m_checkWork) {
+        m_services.scheduler.cancel(*m_checkWork);
+        m_checkWork.reset();
+    }
+    if (absorbExternalChanges() == DiskState::merged) {
+        scheduleSave(true);
+    }
+}
+
+Store::DiskState Store::absorbExternalChanges() {
+    bool documentMerged = false;
+    bool needsSave = false;
+    const auto stamp = m_file.stamp();
+    if (!stamp) {
+        // Gone (removed by hand or by a sync engine): the notes in memory bring it back at once.
+        needsSave = m_known.has_value();
+        m_known.reset();
+    } else if (!m_known || *stamp != m_known->stamp) {
+        std::string bytes;
+        DocumentIdentity identity;
+        const FileStatus read = m_file.read(bytes, &identity);
+        if (read.kind == FileStatus::Kind::missing) {
+            needsSave = m_known.has_value();
+            m_known.reset();
+        } else if (read.kind == FileStatus::Kind::notAFile) {
+            return DiskState::unchanged; // nothing to merge; the save will not replace it either
+        } else if (!read.ok()) {
+            return DiskState::unreadable;
+        } else if (m_known && identity.hash == m_known->hash) {
+            m_known = identity; // the same bytes, touched or rewritten
+        } else if (auto document = decodePayload(bytes)) {
+            const std::vector<Note> previousBase = std::exchange(m_base, std::move(document->notes));
+            documentMerged = true;
+            adoptMerged(mergeNotes(previousBase, m_notes, m_base, MergeSource::document));
+            m_known = identity;
+            m_unreadableDocumentOnDisk = false;
+            m_unreadableSince.reset();
+        } else {
+            return DiskState::unreadable;
+        }
+    }
+    for (const std::string& path : m_file.conflictCopies()) {
+        if (std::find(m_mergedCopies.begin(), m_mergedCopies.end(), path) != m_mergedCopies.end()) {
+            continue;
+        }
+        std::string bytes;
+        std::optional<Payload> copy;
+        if (m_file.readOther(path, bytes).ok()) {
+            copy = decodePayload(bytes);
+        }
+        if (!copy) {
+            continue; // unreadable copies are left alone
+        }
+        // Against the document as it is now: what the copy holds beyond that is what it adds.
+        adoptMerged(mergeNotes(m_base, m_notes, copy->notes, MergeSource::conflictCopy));
+        m_mergedCopies.push_back(path);
+    }
+    needsSave = needsSave || !m_mergedCopies.empty() || (documentMerged && m_notes != m_base);
+    return needsSave ? DiskState::merged : DiskState::unchanged;
+}
+
+void Store::adoptMerged(std::vector<Note> merged) {
+    if (merged.empty()) {
+        merged.push_back(Note::make(merged, m_services.clock)); // every note deleted elsewhere
+    }
+    if (merged == m_notes) {
+        return;
+    }
+    const std::size_t activeAt = activeIndex().value_or(0);
+    m_notes = std::move(merged);
+    notify(StoreChange::notes);
+    if (!activeIndex()) {
+        // The active note was deleted elsewhere: its neighbour takes over, as after a delete here.
+        m_activeId = m_notes[std::min(activeAt, m_notes.size() - 1)].id;
+        notify(StoreChange::activeId);
+        m_confirmingDelete = false;
+        notify(StoreChange::confirmingDelete);
+    }
 }
 
 void Store::load() {
     const bool existed = m_file.exists();
     std::string bytes;
-    const FileStatus read = m_file.read(bytes);
+    DocumentIdentity identity;
+    const FileStatus read = m_file.read(bytes, &identity);
     std::optional<Payload> document;
     if (read.ok()) {
         document = decodePayload(bytes);
+        m_known = identity;
     }
     // A document we cannot read is kept aside before the first save replaces it; an empty file
     // holds nothing worth keeping.
@@ -172,6 +296,7 @@ void Store::load() {
             m_notes[i].id = makeUuid();
         }
     }
+    m_base = m_notes;
     notify(StoreChange::notes);
     if (m_notes.empty()) {
         m_notes.push_back(Note::make(m_notes, m_services.clock));
@@ -188,8 +313,26 @@ void Store::load() {
     }
 }
 
-void Store::write() {
+void Store::write(bool force) {
     m_saveWork.reset();
+    // Never write over a version we have not seen: merge it first. One that cannot be read (a
+    // sync engine mid-write) gets a moment to become readable; its next change brings a look.
+    if (absorbExternalChanges() == DiskState::unreadable && !force && !m_unreadableDocumentOnDisk) {
+        const auto now = m_services.clock.now();
+        if (!m_unreadableSince) {
+            m_unreadableSince = now;
+        }
+        const auto waited = now - *m_unreadableSince;
+        if (waited < kUnreadableHold) {
+            std::weak_ptr<Store*> alive = m_alive;
+            m_saveWork = m_services.scheduler.schedule(kUnreadableHold - waited, [alive] {
+                if (const auto store = alive.lock()) {
+                    (*store)->write();
+                }
+            });
+            return;
+        }
+    }
     ++m_writeCount;
     const FileStatus status = attemptWrite();
     const bool changed = status.kind != m_lastWrite.kind || status.error != m_lastWrite.error;
@@ -223,7 +366,18 @@ FileStatus Store::attemptWrite() {
     if (document.size() > kMaxDocumentBytes) {
         return {FileStatus::Kind::failed, EFBIG}; // it could never be read back
     }
-    return m_file.replace(document);
+    DocumentIdentity written;
+    const FileStatus status = m_file.replace(document, &written);
+    if (status.ok()) {
+        m_known = written;
+        m_base = m_notes;
+        m_unreadableSince.reset();
+        for (const std::string& copy : m_mergedCopies) {
+            m_file.remove(copy);
+        }
+        m_mergedCopies.clear();
+    }
+    return status;
 }
 
 std::optional<std::filesystem::path> Store::keepEmergencyCopy() {

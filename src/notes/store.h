@@ -17,12 +17,15 @@
 namespace pindle {
 
 class FileSystem;
+class FolderWatcher;
 
-// What the store needs from the outside world. All three must outlive the store.
+// What the store needs from the outside world. All must outlive the store. Without a folder
+// watcher, changes that other programs make to the document are still found before every save.
 struct StoreServices {
     Scheduler& scheduler;
     Clock& clock;
     FileSystem& fileSystem;
+    FolderWatcher* folderWatcher = nullptr;
 };
 
 // Which published property an assignment touched.
@@ -34,6 +37,15 @@ enum class StoreChange { notes, activeId, confirmingDelete, focusToken, saveStat
 //
 // Observers are told after every assignment to a published property (one call per assignment,
 // also when the value did not change), with the store already in its new state.
+//
+// Other programs (a sync engine above all) may change the document while Pindle runs. The store
+// remembers who the document was when it last read or wrote it, and the notes it held then (the
+// last common version). When the folder watcher reports a change, and before every save, it
+// compares; a changed document is merged into the notes (see mergeNotes) and the result saved at
+// once, so nothing on disk is ever written over unseen. Conflict copies that sync engines leave
+// beside the document are merged the same way and removed once the merge is durably saved. A
+// document that is unreadable while Pindle runs (an engine mid-write) is neither merged nor set
+// aside: saves wait up to kUnreadableHold for the next change, then write the notes in memory.
 class Store {
 public:
     static constexpr std::chrono::milliseconds kSaveDelay{300};
@@ -41,6 +53,9 @@ public:
     // last; every change tries at once (after kSaveDelay). Once a save succeeds no timer is left.
     static constexpr std::chrono::milliseconds kFirstRetryDelay{1000};
     static constexpr std::chrono::milliseconds kLastRetryDelay{60000};
+    // How long after a reported change the folder is looked at: one look for a burst of events.
+    static constexpr std::chrono::milliseconds kSettleDelay{50};
+    static constexpr std::chrono::milliseconds kUnreadableHold{2000};
 
     // Loads the document at `fileURL`, or at defaultDocumentPath() when none is given. After
     // construction `notes` is never empty and `activeId` names one of them.
@@ -67,8 +82,12 @@ public:
     void deleteActiveNote();
     void requestEditorFocus();
     void scheduleSave(bool immediate = false);
-    // Cancels a pending save and writes now, whether or not anything was pending.
+    // Cancels a pending save and writes now, whether or not anything was pending (also over a
+    // document that is unreadable at the moment).
     void flush();
+    // Looks at the document and its conflict copies now and merges what other programs changed;
+    // a merge is saved at once. The folder watcher's reports end here.
+    void checkForExternalChanges();
 
     using ObserverId = std::uint64_t;
     ObserverId observe(std::function<void(StoreChange)> observer);
@@ -86,10 +105,16 @@ public:
     std::uint64_t writeCount() const { return m_writeCount; }
 
 private:
+    enum class DiskState { unchanged, merged, unreadable };
+
     void load();
-    void write();
+    void write(bool force = false);
     FileStatus attemptWrite();
     void notify(StoreChange change);
+    void watchFolders();
+    void folderChanged(const std::string& name);
+    DiskState absorbExternalChanges();
+    void adoptMerged(std::vector<Note> merged);
 
     StoreServices m_services;
     NotesFile m_file;
@@ -101,6 +126,15 @@ private:
     std::optional<Scheduler::TaskId> m_saveWork;
     // An existing document that could not be read waits to be set aside before the first save.
     bool m_unreadableDocumentOnDisk = false;
+    // The document as Pindle last read or wrote it (none when it was missing), and its notes: the
+    // last common version of every merge.
+    std::optional<DocumentIdentity> m_known;
+    std::vector<Note> m_base;
+    // Conflict copies already merged, removed after the next durable save.
+    std::vector<std::string> m_mergedCopies;
+    std::optional<Scheduler::TaskId> m_checkWork;
+    // Since when the document has been unreadable, while it is.
+    std::optional<std::chrono::system_clock::time_point> m_unreadableSince;
     FileStatus m_lastWrite;
     std::chrono::milliseconds m_retryDelay = kFirstRetryDelay;
     std::uint64_t m_writeCount = 0;

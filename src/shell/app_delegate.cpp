@@ -58,8 +58,9 @@ AppDelegate::AppDelegate(ShellServices services, QStringList arguments, QObject*
     if (!m_services.revealFile) {
         m_services.revealFile = [](const QString& path) { revealInFileManager(path); };
     }
-    m_store = std::make_unique<Store>(StoreServices{m_services.scheduler, m_services.clock, m_services.fileSystem},
-                                      m_services.documentPath);
+    m_store = std::make_unique<Store>(
+        StoreServices{m_services.scheduler, m_services.clock, m_services.fileSystem, m_services.folderWatcher},
+        m_services.documentPath);
     m_sessionEnd = std::make_unique<SessionEnd>([this] { applicationWillTerminate(); });
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
 }

@@ -25,6 +25,7 @@ namespace pindle {
 class Clock;
 class DesktopIntegration;
 class FileSystem;
+class FolderWatcher;
 class HotKey;
 class HotKeyRegistry;
 class KeyMonitor;
@@ -45,6 +46,8 @@ struct ShellServices {
     Scheduler& scheduler;
     Clock& clock;
     FileSystem& fileSystem;
+    // Reports changes other programs make beside the document (none: they are found before saves).
+    FolderWatcher* folderWatcher = nullptr;
     // The notes document; the default location when none.
     std::optional<std::filesystem::path> documentPath;
     // Builds the panel's content for the store (in the app, the notes view).

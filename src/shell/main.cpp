@@ -9,6 +9,7 @@
 #include "panel/panel_view.h"
 #include "platform/desktop_color_scheme.h"
 #include "platform/font_preload.h"
+#include "platform/inotify_folder_watcher.h"
 #include "platform/qt_scheduler.h"
 #include "platform/quit_signals.h"
 #include "platform/single_instance.h"
@@ -80,7 +81,9 @@ int main(int argc, char* argv[]) {
 
     pindle::QtScheduler scheduler;
     pindle::SystemClock clock;
+    pindle::InotifyFolderWatcher folderWatcher;
     pindle::ShellServices services{scheduler, clock, pindle::PosixFileSystem::instance()};
+    services.folderWatcher = &folderWatcher;
     services.makeContent = [](pindle::Store& store, pindle::Scheduler& panelScheduler) -> QWidget* {
         return new pindle::PanelView(store, panelScheduler);
     };

@@ -1,0 +1,200 @@
+#include "merge.h"
+
+#include "text.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <regex>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace pindle {
+
+namespace {
+
+using Index = std::unordered_map<std::string_view, const Note*>;
+
+Index indexById(const std::vector<Note>& notes) {
+    Index index;
+    for (const Note& note : notes) {
+        index.emplace(note.id, &note); // a duplicate id keeps its first note, as look-ups do
+    }
+    return index;
+}
+
+const Note* find(const Index& index, std::string_view id) {
+    const auto found = index.find(id);
+    return found == index.end() ? nullptr : found->second;
+}
+
+bool sameContent(const Note& a, const Note& b) {
+    return a.color == b.color && text::canonicallyEqual(a.text, b.text);
+}
+
+// The later of two versions that differ only in their timestamps: the same choice on every
+// machine, whichever side it calls local.
+const Note& later(const Note& a, const Note& b) {
+    if (a.updatedAt != b.updatedAt) {
+        return a.updatedAt > b.updatedAt ? a : b;
+    }
+    return a.createdAt >= b.createdAt ? a : b;
+}
+
+class Merge {
+public:
+    Merge(const std::vector<Note>& base, const std::vector<Note>& local, const std::vector<Note>& other,
+          MergeSource source)
+        : m_base(indexById(base))
+        , m_local(indexById(local))
+        , m_localNotes(local)
+        , m_otherIndex(indexById(other))
+        , m_other(other)
+        , m_copy(source == MergeSource::conflictCopy) {
+        for (const Note& note : local) {
+            mergeLocal(note);
+        }
+        for (std::size_t i = 0; i < other.size(); ++i) {
+            if (find(m_local, other[i].id) == nullptr) {
+                mergeOtherOnly(i);
+            }
+        }
+    }
+
+    std::vector<Note> result;
+
+private:
+    void mergeLocal(const Note& mine) {
+        const Note* base = find(m_base, mine.id);
+        const Note* theirs = find(m_otherIndex, mine.id);
+        if (theirs == nullptr) {
+            // Deleted there: gone too when unchanged here. A copy deletes nothing.
+            if (m_copy || base == nullptr || !(*base == mine)) {
+                push(mine);
+            }
+            return;
+        }
+        const bool mineChanged = base == nullptr || !(*base == mine);
+        const bool theirsChanged = base == nullptr || !(*base == *theirs);
+        if (!theirsChanged || mine == *theirs) {
+            push(mine);
+        } else if (sameContent(mine, *theirs)) {
+            push(m_copy ? mine : later(mine, *theirs));
+        } else if (!mineChanged && !m_copy) {
+            push(*theirs);
+        } else {
+            // Changed on both sides (a copy's differing text counts as such: it may be the older
+            // one): both texts stay, the other one as a note of its own right after this one.
+            push(mine);
+            Note conflict{conflictNoteId(mine.id, theirs->text), mine.color, theirs->text, theirs->createdAt,
+                          theirs->updatedAt};
+            if (find(m_local, conflict.id) == nullptr && find(m_otherIndex, conflict.id) == nullptr &&
+                !(m_copy && holdsText(conflict.text))) {
+                push(std::move(conflict));
+            }
+        }
+    }
+
+    void mergeOtherOnly(std::size_t i) {
+        const Note& theirs = m_other[i];
+        if (m_copy) {
+            // A copy brings back whatever the document lacks, unless it adds nothing readable.
+            if (theirs.isBlank() || holdsText(theirs.text)) {
+                return;
+            }
+        } else if (const Note* base = find(m_base, theirs.id); base != nullptr && *base == theirs) {
+            return; // deleted here, unchanged there
+        }
+        // After the nearest note that precedes it there and is already in the result.
+        std::size_t position = 0;
+        for (std::size_t k = i; k-- > 0;) {
+            const auto at =
+                std::find_if(result.begin(), result.end(), [&](const Note& note) { return note.id == m_other[k].id; });
+            if (at != result.end()) {
+                position = static_cast<std::size_t>(at - result.begin()) + 1;
+                break;
+            }
+        }
+        if (m_ids.insert(theirs.id).second) {
+            result.insert(result.begin() + static_cast<std::ptrdiff_t>(position), theirs);
+        }
+    }
+
+    void push(Note note) {
+        if (m_ids.insert(note.id).second) {
+            result.push_back(std::move(note));
+        }
+    }
+
+    bool holdsText(std::string_view text) const {
+        const auto same = [&](const Note& note) { return text::canonicallyEqual(note.text, text); };
+        return std::any_of(result.begin(), result.end(), same) ||
+               std::any_of(m_localNotes.begin(), m_localNotes.end(), same);
+    }
+
+    Index m_base;
+    Index m_local;
+    const std::vector<Note>& m_localNotes;
+    Index m_otherIndex;
+    const std::vector<Note>& m_other;
+    bool m_copy;
+    std::unordered_set<std::string> m_ids;
+};
+
+// FNV-1a over `bytes`, continuing from `hash`, then a SplitMix64 finaliser for a good spread.
+std::uint64_t mix(std::uint64_t hash, std::string_view bytes) {
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    }
+    hash ^= hash >> 30U;
+    hash *= 0xbf58476d1ce4e5b9ULL;
+    hash ^= hash >> 27U;
+    hash *= 0x94d049bb133111ebULL;
+    return hash ^ (hash >> 31U);
+}
+
+} // namespace
+
+std::vector<Note> mergeNotes(const std::vector<Note>& base, const std::vector<Note>& local,
+                             const std::vector<Note>& other, MergeSource source) {
+    return Merge(base, local, other, source).result;
+}
+
+std::string conflictNoteId(std::string_view id, std::string_view noteText) {
+    std::string key(id);
+    key += '\0';
+    key += noteText;
+    const std::array<std::uint64_t, 2> halves = {mix(0xcbf29ce484222325ULL, key), mix(0x84222325cbf29ce4ULL, key)};
+    std::array<unsigned char, 16> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<unsigned char>(halves[i / 8] >> (8 * (i % 8)));
+    }
+    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0FU) | 0x40U); // version 4
+    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3FU) | 0x80U); // RFC 4122 variant
+    constexpr char kHex[] = "0123456789abcdef";
+    std::string uuid;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) {
+            uuid += '-';
+        }
+        uuid += kHex[bytes[i] >> 4U];
+        uuid += kHex[bytes[i] & 0x0FU];
+    }
+    return uuid;
+}
+
+bool isConflictCopyName(std::string_view name, std::string_view documentName) {
+    const auto dot = documentName.rfind('.');
+    const std::string_view stem = documentName.substr(0, dot);
+    const std::string_view extension = dot == std::string_view::npos ? std::string_view() : documentName.substr(dot);
+    if (name.size() <= documentName.size() || !name.starts_with(stem) || !name.ends_with(extension)) {
+        return false;
+    }
+    static const std::regex kMarks(R"(\.sync-conflict-\d{8}-\d{6}-[A-Z0-9]{7})"                // Syncthing
+                                   R"(| \(conflicted copy \d{4}-\d{2}-\d{2} \d{6}\))"          // Nextcloud
+                                   R"(| \(.+conflicted copy \d{4}-\d{2}-\d{2}( \(\d+\))?\))"); // Dropbox
+    const std::string_view mark = name.substr(stem.size(), name.size() - stem.size() - extension.size());
+    return std::regex_match(mark.begin(), mark.end(), kMarks);
+}
+
+} // namespace pindle

@@ -1,0 +1,137 @@
+// The merge rules, one table row per rule, and the names of sync engines' conflict copies.
+#include "notes/merge.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+namespace pindle {
+namespace {
+
+// "a=one b=" is note a holding "one" and note b holding nothing; "a~two" is the conflict note that
+// holds "two" beside note a.
+std::vector<Note> notes(const std::string& spec) {
+    std::vector<Note> result;
+    std::istringstream words(spec);
+    for (std::string word; words >> word;) {
+        const auto mark = word.find_first_of("=~");
+        const std::string id = word.substr(0, mark);
+        const std::string text = word.substr(mark + 1);
+        result.push_back({word[mark] == '~' ? conflictNoteId(id, text) : id, "#5b8def", text, 1, 1});
+    }
+    return result;
+}
+
+std::string describe(const std::vector<Note>& merged) {
+    std::string out;
+    for (const Note& note : merged) {
+        std::string id = note.id;
+        for (const char owner : std::string("abcdmnz")) {
+            if (note.id == conflictNoteId(std::string(1, owner), note.text)) {
+                id = std::string(1, owner) + "~";
+            }
+        }
+        out += (out.empty() ? "" : " ") + id + (id.ends_with('~') ? "" : "=") + note.text;
+    }
+    return out;
+}
+
+std::vector<std::string> sortedTexts(const std::vector<Note>& merged) {
+    std::vector<std::string> texts;
+    for (const Note& note : merged) {
+        texts.push_back(note.text);
+    }
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+struct Row {
+    const char* rule;
+    MergeSource source;
+    const char* base;
+    const char* local;
+    const char* other;
+    const char* expected;
+};
+
+constexpr auto kDocument = MergeSource::document;
+constexpr auto kCopy = MergeSource::conflictCopy;
+
+const Row kRows[] = {
+    {"nothing changed", kDocument, "a=1 b=2", "a=1 b=2", "a=1 b=2", "a=1 b=2"},
+    {"added there", kDocument, "a=1", "a=1", "a=1 n=new", "a=1 n=new"},
+    {"added on both sides, theirs in their order", kDocument, "a=1 b=2", "a=1 b=2 c=3", "n=0 a=1 m=m b=2",
+     "n=0 a=1 m=m b=2 c=3"},
+    {"changed there only", kDocument, "a=1 b=2", "a=1 b=2", "a=1 b=two", "a=1 b=two"},
+    {"changed here only", kDocument, "a=1 b=2", "a=1 b=two", "a=1 b=2", "a=1 b=two"},
+    {"deleted there, unchanged here", kDocument, "a=1 b=2", "a=1 b=2", "a=1", "a=1"},
+    {"deleted there, changed here", kDocument, "a=1 b=2", "a=1 b=two", "a=1", "a=1 b=two"},
+    {"deleted here, unchanged there", kDocument, "a=1 b=2", "a=1", "a=1 b=2", "a=1"},
+    {"deleted here, changed there", kDocument, "a=1 b=2", "a=1", "a=1 b=two", "a=1 b=two"},
+    {"changed on both sides", kDocument, "a=1 b=2", "a=mine b=2", "a=theirs b=2", "a=mine a~theirs b=2"},
+    {"changed alike on both sides", kDocument, "a=1", "a=same", "a=same", "a=same"},
+    {"same id added on both sides", kDocument, "", "z=mine", "z=theirs", "z=mine z~theirs"},
+    {"everything deleted there", kDocument, "a=1", "a=1", "", ""},
+    {"copy: a note the document lacks", kCopy, "a=1", "a=1", "a=1 c=lost", "a=1 c=lost"},
+    {"copy: deletes nothing", kCopy, "a=1 b=2", "a=1 b=2", "a=1", "a=1 b=2"},
+    {"copy: brings back a note deleted here", kCopy, "a=1 b=2", "a=1", "a=1 b=2", "a=1 b=2"},
+    {"copy: overwrites nothing, its text beside", kCopy, "a=new", "a=new", "a=old", "a=new a~old"},
+    {"copy: the version the document holds", kCopy, "a=1", "a=typed", "a=1", "a=typed"},
+    {"copy: blank or known texts add nothing", kCopy, "a=1", "a=1", "a=1 d= m=1", "a=1"},
+    {"copy: a conflict note made before", kCopy, "a=3", "a=2 a~1", "a=1", "a=2 a~1"},
+};
+
+class MergeRule : public ::testing::TestWithParam<Row> {};
+
+TEST_P(MergeRule, KeepsEveryWordAndIsTheSameInBothOrders) {
+    const Row& row = GetParam();
+    const auto merged = mergeNotes(notes(row.base), notes(row.local), notes(row.other), row.source);
+    EXPECT_EQ(describe(merged), row.expected);
+    if (row.source == MergeSource::document) {
+        // Whichever machine merges, the same texts survive; only their places differ.
+        const auto mirrored = mergeNotes(notes(row.base), notes(row.other), notes(row.local), row.source);
+        EXPECT_EQ(sortedTexts(mirrored), sortedTexts(merged));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, MergeRule, ::testing::ValuesIn(kRows), [](const auto& row) {
+    std::string name;
+    for (const char c : std::string(row.param.rule)) {
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    }
+    return name;
+});
+
+TEST(MergeRule, ConflictNotesHaveStableVersion4Ids) {
+    const std::string id = conflictNoteId("a", "theirs");
+    EXPECT_EQ(id, conflictNoteId("a", "theirs"));
+    EXPECT_NE(id, conflictNoteId("a", "theirs!"));
+    EXPECT_NE(id, conflictNoteId("b", "theirs"));
+    ASSERT_EQ(id.size(), 36u);
+    EXPECT_EQ(id[14], '4');
+    EXPECT_NE(std::string("89ab").find(id[19]), std::string::npos);
+}
+
+TEST(ConflictCopyName, MatchesTheThreeEnginesAndNothingElse) {
+    const std::pair<const char*, bool> names[] = {
+        {"notes.sync-conflict-20261206-194512-ABCD2EF.json", true},
+        {"notes (conflicted copy 2026-12-06 194512).json", true},
+        {"notes (Jane's conflicted copy 2026-12-06).json", true},
+        {"notes (Jane's conflicted copy 2026-12-06 (1)).json", true},
+        {"notes.json", false},
+        {".syncthing.notes.json.tmp", false},
+        {".notes.json.tmp-abc", false},
+        {"notes.json.unreadable-20261206-194512", false},
+        {"other.sync-conflict-20261206-194512-ABCD2EF.json", false},
+        {"notes.sync-conflict-20261206-194512-ABCD2EF.txt", false},
+        {"notes.sync-conflict-2026126-194512-ABCD2EF.json", false},
+    };
+    for (const auto& [name, isCopy] : names) {
+        EXPECT_EQ(isConflictCopyName(name, "notes.json"), isCopy) << name;
+    }
+}
+
+} // namespace
+} // namespace pindle
