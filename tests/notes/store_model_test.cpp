@@ -45,8 +45,15 @@ struct ModelNote {
     std::string id;
     std::string color;
     std::string text;
-    friend bool operator==(const ModelNote&, const ModelNote&) = default;
+    double updatedAt = 0; // not compared: only whether a note changed since the last common version
+    friend bool operator==(const ModelNote& a, const ModelNote& b) {
+        return a.id == b.id && a.color == b.color && a.text == b.text;
+    }
 };
+
+bool sameVersion(const ModelNote& a, const ModelNote& b) {
+    return a == b && a.updatedAt == b.updatedAt;
+}
 
 struct Snapshot {
     std::vector<ModelNote> notes;
@@ -76,14 +83,12 @@ struct Model {
     bool confirming = false;
     std::optional<std::chrono::system_clock::time_point> typingSaveDue;
     int saves = 0;
-    std::set<std::string> edited; // notes typed in since the last common version
     std::optional<External> unseen;
     std::vector<ModelNote> copyNotes; // the conflict copy's notes
 
     void save() {
         look();
         saved = disk = state;
-        edited.clear();
         typingSaveDue.reset();
         ++saves;
     }
@@ -101,12 +106,16 @@ struct Model {
         }
         state.notes.insert(at, note);
     }
-    void insertConflict(const ModelNote& mine, const std::string& text) {
-        const std::string id = conflictNoteId(mine.id, text);
+    void insertConflict(const ModelNote& mine, const ModelNote& theirs) {
+        const std::string id = conflictNoteId(mine.id, theirs.text);
         if (find(id) == nullptr) {
             const auto at = state.notes.begin() + (&mine - state.notes.data()) + 1;
-            state.notes.insert(at, {id, mine.color, text});
+            state.notes.insert(at, {id, mine.color, theirs.text, theirs.updatedAt});
         }
+    }
+    // Typed in since the last common version (a note added here counts too).
+    bool changedHere(const ModelNote& mine) const {
+        return std::none_of(saved.notes.begin(), saved.notes.end(), [&](auto& n) { return sameVersion(n, mine); });
     }
     // The store looks at the disk (told by the watcher, or before a save) and merges; true when
     // the merge has to be saved.
@@ -124,16 +133,16 @@ struct Model {
         case External::change:
             if (mine == nullptr) {
                 insertAfterPredecessor(change.note, change.diskOrder); // deleted here, changed there
-            } else if (mine->text != change.note.text) {
-                if (edited.contains(mine->id)) {
-                    insertConflict(*mine, change.note.text);
-                } else {
-                    mine->text = change.note.text;
-                }
+            } else if (mine->text == change.note.text) {
+                mine->updatedAt = std::max(mine->updatedAt, change.note.updatedAt);
+            } else if (changedHere(*mine)) {
+                insertConflict(*mine, change.note);
+            } else {
+                *mine = change.note;
             }
             break;
         case External::remove:
-            if (mine != nullptr && !edited.contains(mine->id)) {
+            if (mine != nullptr && !changedHere(*mine)) {
                 state.notes.erase(state.notes.begin() + (mine - state.notes.data()));
                 if (find(state.activeId) == nullptr) {
                     state.activeId = state.notes[std::min(activeAt, state.notes.size() - 1)].id;
@@ -146,7 +155,7 @@ struct Model {
             return true; // a merged copy is removed only after a save
         }
         saved = disk;
-        return state.notes != disk.notes || !edited.empty();
+        return !std::equal(state.notes.begin(), state.notes.end(), disk.notes.begin(), disk.notes.end(), sameVersion);
     }
     bool holds(const std::string& text) const {
         return std::any_of(state.notes.begin(), state.notes.end(), [&](const auto& n) { return n.text == text; });
@@ -163,7 +172,7 @@ struct Model {
                 std::find_if(disk.notes.begin(), disk.notes.end(), [&](auto& n) { return n.id == theirs.id; });
             if (mine != nullptr && mine->text != theirs.text &&
                 (base == disk.notes.end() || base->text != theirs.text) && !holds(theirs.text)) {
-                insertConflict(*mine, theirs.text);
+                insertConflict(*mine, theirs);
             }
         }
         for (const ModelNote& theirs : copy) {
@@ -199,7 +208,7 @@ struct Model {
 Snapshot snapshotOf(const std::vector<Note>& notes, const std::string& activeId) {
     Snapshot snapshot{{}, activeId};
     for (const Note& note : notes) {
-        snapshot.notes.push_back({note.id, note.color, note.text});
+        snapshot.notes.push_back({note.id, note.color, note.text, note.updatedAt});
     }
     return snapshot;
 }
@@ -221,14 +230,14 @@ std::string externalWrite(const testing::TestFolder& folder, const std::filesyst
     case 0: {
         const Note added{makeUuid(), std::string(Palette::colors[chance(8)]), word, now, now};
         written.notes.push_back(added);
-        change = {External::add, {added.id, added.color, added.text}, {}};
+        change = {External::add, {added.id, added.color, added.text, now}, {}};
         described = "external add";
         break;
     }
     case 1:
         target.text += word;
         target.updatedAt = now;
-        change = {External::change, {target.id, target.color, target.text}, {}};
+        change = {External::change, {target.id, target.color, target.text, now}, {}};
         described = "external change";
         break;
     case 2:
@@ -321,7 +330,7 @@ TEST(StoreModel, RandomOperationsMatchTheModelAndRestartsRestoreTheLastSave) {
             ASSERT_EQ(added.createdAt, wholeMillisecondsSinceEpoch(time.now()));
             ASSERT_TRUE(added.text.empty());
             model.confirming = false;
-            model.state.notes.push_back({added.id, colour, ""});
+            model.state.notes.push_back({added.id, colour, "", added.updatedAt});
             model.state.activeId = added.id;
             model.save();
         } else if (operation < 60) {
@@ -340,9 +349,9 @@ TEST(StoreModel, RandomOperationsMatchTheModelAndRestartsRestoreTheLastSave) {
             }
             store->updateActiveText(text);
             if (text != model.state.notes[i].text) {
-                model.edited.insert(model.state.notes[i].id);
                 ASSERT_EQ(store->activeNote()->updatedAt, wholeMillisecondsSinceEpoch(time.now()));
                 model.state.notes[i].text = text;
+                model.state.notes[i].updatedAt = wholeMillisecondsSinceEpoch(time.now());
                 model.typingSaveDue = time.now() + std::chrono::milliseconds(300);
             }
         } else if (operation < 68) {
@@ -352,7 +361,7 @@ TEST(StoreModel, RandomOperationsMatchTheModelAndRestartsRestoreTheLastSave) {
             model.state.notes.erase(model.state.notes.begin() + static_cast<std::ptrdiff_t>(i));
             if (model.state.notes.empty()) {
                 ASSERT_EQ(store->notes().size(), 1u);
-                model.state.notes.push_back({store->notes()[0].id, "#f2545b", ""});
+                model.state.notes.push_back({store->notes()[0].id, "#f2545b", "", store->notes()[0].updatedAt});
             }
             model.state.activeId = model.state.notes[std::min(i, model.state.notes.size() - 1)].id;
             model.confirming = false;
@@ -400,7 +409,6 @@ TEST(StoreModel, RandomOperationsMatchTheModelAndRestartsRestoreTheLastSave) {
                 model.state.activeId = model.state.notes.front().id;
             }
             model.saved = model.disk;
-            model.edited.clear();
             model.confirming = false;
             model.typingSaveDue.reset();
             if (model.unseen && model.unseen->kind != External::copy) {
