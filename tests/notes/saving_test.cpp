@@ -106,10 +106,12 @@ TEST_P(SaveFaults, EveryFailingCallLeavesTheOldDocumentOrTheNewOneNeverAPartOrAS
     fs.arm(0, 0, false);
     store->flush();
     const int callsPerSave = fs.calls;
-    // The data and then the rename reach the disk before a save counts as done; the second lstat
-    // makes sure only a regular file is replaced.
-    ASSERT_EQ(fs.log, (std::vector<std::string>{"lstat", "lstat", "open", "fchmod", "write", "fsync", "close", "rename",
-                                                "open", "fsync", "close"}));
+    // A look at the document and for conflict copies first; then the data and the rename reach the
+    // disk before a save counts as done; the lstat before the open makes sure only a regular file
+    // is replaced.
+    ASSERT_EQ(fs.log,
+              (std::vector<std::string>{"lstat", "lstat", "lstat", "listFolder", "lstat", "lstat", "open", "fchmod",
+                                        "write", "fsync", "fstat", "close", "rename", "open", "fsync", "close"}));
 
     for (int k = 1; k <= callsPerSave; ++k) {
         SCOPED_TRACE("failing call " + std::to_string(k) + " of " + std::to_string(callsPerSave));
