@@ -11,6 +11,9 @@ Every figure is a list of samples; bench/bench_table.py turns them into the repo
 asserts a time: the machine may be busy, and the numbers are for reading, with their spread.
 
 How each figure is taken:
+- long word: a note that is one word of 100 KB, 1 MiB or 10 MiB (a pasted blob): the panel shown
+  and focused after a cold start, then from SIGTERM right behind 20 typed keys to the exit, and
+  how many of those keys are not on disk.
 - cold start: from just before the fork and exec of `pindle --show-panel` to the panel's window
   mapped on screen (the window manager's frame around it mapped), for a fresh data folder (whose
   first start writes the document) and for documents holding one 10 KB or 1 MB note, run for run
@@ -246,7 +249,7 @@ class Keyboard:
         self.x.XCloseDisplay(self.display)
 
 
-CONTROL_L, SHIFT_L, KEY_Y, ESCAPE = 0xFFE3, 0xFFE1, 0x79, 0xFF1B
+CONTROL_L, SHIFT_L, KEY_Y, KEY_K, ESCAPE = 0xFFE3, 0xFFE1, 0x79, 0x6B, 0xFF1B
 
 # --- The desktop and the runs -------------------------------------------------------------------
 
@@ -452,6 +455,39 @@ def escape_close(runner, runs, results):
         runner.stop()
 
 
+def blob(size):
+    """One word of `size` bytes, as a pasted base64 blob is (no "k" in it)."""
+    letters = "ABCDEFGHIJLMNOPQRSTUVWXYZabcdefghijlmnopqrstuvwxyz0123456789+/"
+    rng = random.Random(7)
+    return "".join(rng.choice(letters) for _ in range(size))
+
+
+def long_word(runner, runs, results):
+    """A note that is one long word: the panel shown and focused after a cold start; then 20 keys
+    and SIGTERM right behind them: the time to exit, and how many keys are not on disk after it."""
+    for label, size in (("100 KB", 100 << 10), ("1 MiB", 1 << 20), ("10 MiB", 10 << 20)):
+        text = blob(size)
+        for _ in range(runs):
+            mark = runner.watch.mark()
+            started = runner.start("--show-panel", document_text=text)
+            shown = runner.wait_shown(mark, focused=True)
+            for _ in range(20):
+                runner.keyboard.chord([], KEY_K)
+            quit_at = time.monotonic_ns()
+            runner.process.send_signal(signal.SIGTERM)
+            runner.process.wait(120)
+            exited = time.monotonic_ns()
+            with open(os.path.join(runner.folder, "data", "Pindle", "notes.json"), encoding="utf-8") as f:
+                saved = json.load(f)["notes"][0]["text"]
+            lost = 20 - (len(saved) - len(saved.lstrip("k")))
+            results.setdefault(f"long word {label}, panel shown", []).append(ms(shown - started))
+            results.setdefault(f"long word {label}, quit", []).append(ms(exited - quit_at))
+            results.setdefault(f"long word {label}, keys lost", []).append(lost)
+            print(f"  long word {label}: shown {ms(shown - started):.0f} ms, quit {ms(exited - quit_at):.0f} ms,"
+                  f" {lost} keys lost", file=sys.stderr)
+            runner.stop()
+
+
 def panel_open(runner, runs, reopens, results):
     for _ in range(runs):
         runner.start()
@@ -504,7 +540,7 @@ def main():
     parser.add_argument("--reopens", type=int, default=5, help="hot key opens after the first, per start")
     parser.add_argument("--idle-seconds", type=int, default=30)
     parser.add_argument("--json", help="where to write the samples")
-    parser.add_argument("--only", default="start,escape,open,idle",
+    parser.add_argument("--only", default="start,escape,longword,open,idle",
                         help="the app suites to run, comma-separated (default: all)")
     args = parser.parse_args()
     only = set(args.only.split(","))
@@ -523,6 +559,9 @@ def main():
             if "escape" in only:
                 print("== Escape with a 10 MB note", file=sys.stderr)
                 escape_close(runner, args.runs, results)
+            if "longword" in only:
+                print("== one long word", file=sys.stderr)
+                long_word(runner, max(1, args.runs // 3), results)
             if "open" in only:
                 print("== panel open", file=sys.stderr)
                 panel_open(runner, args.runs, args.reopens, results)

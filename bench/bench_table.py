@@ -34,10 +34,16 @@ def app_targets(name):
             return "p99 < 8 ms", lambda s: judge(percentile(s, 99), 8)
         if size == "1MB":
             return "p99 < 16 ms", lambda s: judge(percentile(s, 99), 16)
+        if size.endswith("one-word"):
+            return "p99 < 50 ms", lambda s: judge(percentile(s, 99), 50)
         if size.endswith("one-line"):
             limit = 8 if size.startswith("100KB") else 16
             return f"(p99 < {limit} ms)", None
         return "", None
+    if name.startswith("long word"):
+        if name.endswith("keys lost"):
+            return "0 every run", lambda s: "met" if max(s) == 0 else "MISSED"
+        return "max < 1000 ms", lambda s: judge(max(s), 1000)
     if name.startswith("panel open"):
         return "median <= 16 ms", lambda s: judge(statistics.median(s), 16.0001)
     if name == "idle wake-ups/s, panel hidden":
@@ -58,6 +64,8 @@ def unit_of(name):
         return "MiB"
     if name.startswith("idle"):
         return "/s"
+    if name.endswith("keys lost"):
+        return "keys"
     return "ms"
 
 

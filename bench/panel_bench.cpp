@@ -1,6 +1,6 @@
 // What one keystroke costs in the real panel: from the key event to the repaint flushed to the
-// display server, in notes of 1 KB, 100 KB and 1 MB (lines of about a dozen words), and in 1 MB
-// and 100 KB written as one line with no break.
+// display server, in notes of 1 KB, 100 KB and 1 MB (lines of about a dozen words), in 1 MB
+// and 100 KB written as one line with no break, and in one word of 100 KB, 1 MB and 10 MB.
 //
 // Runs the panel in its real window on the platform it is given (under Xvfb with xcb for the
 // figures that count), types a letter in the middle of the note and deletes it again, and times
@@ -46,17 +46,38 @@ namespace {
 using namespace pindle;
 using Clock = std::chrono::steady_clock;
 
+// Prose in lines of a dozen words, prose in one line, or one long word (a pasted base64 blob).
+enum class Shape { lines, oneLine, oneWord };
+
 struct Case {
     const char* name;
     std::size_t bytes;
-    bool oneLine;
+    Shape shape;
 };
 
 constexpr Case kCases[] = {
-    {"1KB", 1u << 10, false},         {"100KB", 100u << 10, false},
-    {"1MB", 1u << 20, false},         {"100KB-one-line", 100u << 10, true},
-    {"1MB-one-line", 1u << 20, true},
+    {"1KB", 1u << 10, Shape::lines},
+    {"100KB", 100u << 10, Shape::lines},
+    {"1MB", 1u << 20, Shape::lines},
+    {"100KB-one-line", 100u << 10, Shape::oneLine},
+    {"1MB-one-line", 1u << 20, Shape::oneLine},
+    {"100KB-one-word", 100u << 10, Shape::oneWord},
+    {"1MB-one-word", 1u << 20, Shape::oneWord},
+    {"10MB-one-word", 10u << 20, Shape::oneWord},
 };
+
+std::string sample(const Case& c) {
+    if (c.shape != Shape::oneWord) {
+        return bench::sampleText(c.bytes, true, c.shape == Shape::oneLine ? bench::Lines::one : bench::Lines::many);
+    }
+    constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::mt19937 random(7);
+    std::string word(c.bytes, 'A');
+    for (char& letter : word) {
+        letter = kLetters[random() % (sizeof kLetters - 1)];
+    }
+    return word;
+}
 
 // Waits until the X server has handled every request sent so far, the flushed image included.
 void roundTrip() {
@@ -104,7 +125,7 @@ Result runCase(const Case& c, int samples, double seconds) {
     SystemClock clock;
     Store store(StoreServices{scheduler, clock, PosixFileSystem::instance()},
                 std::filesystem::path(folder.filePath(QStringLiteral("notes.json")).toStdString()));
-    store.updateActiveText(bench::sampleText(c.bytes, true, c.oneLine ? bench::Lines::one : bench::Lines::many));
+    store.updateActiveText(sample(c));
     store.flush();
 
     auto desktop = createDesktopIntegration();

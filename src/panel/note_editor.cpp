@@ -1,13 +1,17 @@
 #include "note_editor.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QKeyEvent>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextDocumentFragment>
 #include <QTextLayout>
 
@@ -33,6 +37,50 @@ constexpr double kTabStop = 28;
 constexpr int kScrollBarWidth = 6;
 // From this many characters on, a paragraph keeps its shaped glyphs between layouts.
 constexpr int kLongBlockLength = 2000;
+// A line of the note longer than kPieceLength is shown as pieces of about that length, each a
+// block of its own joined by soft breaks that are not part of the note. Qt lays a paragraph out
+// as a whole, on every keystroke, and one unbreakable word in it takes time that grows far
+// faster than its length; pieces keep both to one screenful.
+constexpr qsizetype kPieceLength = 4096;
+// Marks a block that continues the line of the block before it.
+constexpr int kSoftBreak = 1;
+
+// Where to cut `line` near `at` without splitting a character: never inside a grapheme cluster.
+qsizetype pieceEnd(const QString& line, qsizetype at) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line);
+    finder.setPosition(at);
+    if (finder.isAtBoundary()) {
+        return at;
+    }
+    const qsizetype next = finder.toNextBoundary();
+    return next < 0 ? line.size() : next;
+}
+
+// `text` cut into the pieces it is shown as; `soft[i]` tells whether piece i continues the line
+// of piece i - 1.
+void cutIntoPieces(const QString& text, QStringList& pieces, std::vector<bool>& soft) {
+    qsizetype lineStart = 0;
+    while (lineStart <= text.size()) {
+        qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), lineStart);
+        if (lineEnd < 0) {
+            lineEnd = text.size();
+        }
+        qsizetype at = lineStart;
+        bool continuation = false;
+        do {
+            const qsizetype end = lineEnd - at > kPieceLength ? pieceEnd(text, at + kPieceLength) : lineEnd;
+            pieces.append(text.mid(at, end - at));
+            soft.push_back(continuation);
+            continuation = true;
+            at = end;
+        } while (at < lineEnd);
+        lineStart = lineEnd + 1;
+    }
+}
+
+bool continuesLine(const QTextBlock& block) {
+    return block.isValid() && block.userState() == kSoftBreak;
+}
 
 class SpacedTextLayout final : public QPlainTextDocumentLayout {
 public:
@@ -106,6 +154,8 @@ NoteEditor::NoteEditor(QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTabStopDistance(kTabStop);
+    // A word wider than the editor breaks where the edge is, instead of running out of sight.
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setCursorWidth(0); // the tinted caret is drawn in paintEvent
     setAttribute(Qt::WA_InputMethodEnabled);
 
@@ -129,7 +179,20 @@ void NoteEditor::showNote(const std::string& id, const std::string& text) {
     m_synced = text;
     // A new document content: the undo history starts afresh, so undo never reaches into the text
     // of the note shown before.
-    setPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    const QString plain = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QStringList pieces;
+    std::vector<bool> soft;
+    cutIntoPieces(plain, pieces, soft);
+    m_hasSoftBreaks = std::find(soft.begin(), soft.end(), true) != soft.end();
+    if (!m_hasSoftBreaks) {
+        setPlainText(plain);
+    } else {
+        setPlainText(pieces.join(QLatin1Char('\n')));
+        std::size_t i = 0;
+        for (QTextBlock block = document()->begin(); block.isValid() && i < soft.size(); block = block.next(), ++i) {
+            block.setUserState(soft[i] ? kSoftBreak : -1);
+        }
+    }
     m_loading = false;
 }
 
@@ -146,9 +209,46 @@ void NoteEditor::setPlaceholder(const QString& text) {
 }
 
 QString NoteEditor::text() const {
-    QString raw = document()->toRawText();
+    return textBetween(0, document()->characterCount() - 1);
+}
+
+QString NoteEditor::textBetween(int from, int to) const {
+    QString raw = document()->toRawText().mid(from, to - from);
+    if (m_hasSoftBreaks) {
+        // Soft breaks are the separators before continuing blocks; the rest are line feeds.
+        QString joined;
+        joined.reserve(raw.size());
+        qsizetype copied = 0;
+        for (QTextBlock block = document()->findBlock(from).next(); block.isValid() && block.position() <= to;
+             block = block.next()) {
+            const qsizetype separator = block.position() - 1 - from;
+            joined.append(QStringView(raw).mid(copied, separator - copied));
+            if (!continuesLine(block)) {
+                joined.append(QLatin1Char('\n'));
+            }
+            copied = separator + 1;
+        }
+        joined.append(QStringView(raw).mid(copied));
+        return joined;
+    }
     raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return raw;
+}
+
+void NoteEditor::keyPressEvent(QKeyEvent* event) {
+    // A soft break is no character: deleting or stepping over "it" acts on the character beyond.
+    QTextCursor cursor = textCursor();
+    if (m_hasSoftBreaks && !cursor.hasSelection() && event->modifiers() == Qt::NoModifier) {
+        const QTextBlock block = cursor.block();
+        const bool atSoftStart = cursor.atBlockStart() && continuesLine(block);
+        const bool atSoftEnd = cursor.atBlockEnd() && continuesLine(block.next());
+        if ((atSoftStart && (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Left)) ||
+            (atSoftEnd && (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Right))) {
+            cursor.movePosition(atSoftStart ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter);
+            setTextCursor(cursor);
+        }
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 bool NoteEditor::placeholderVisible() const {
@@ -256,21 +356,43 @@ bool NoteEditor::canInsertFromMimeData(const QMimeData* source) const {
 
 void NoteEditor::insertFromMimeData(const QMimeData* source) {
     if (source->hasText()) {
-        insertPlainText(source->text());
+        insertText(source->text());
     } else if (source->hasHtml()) {
         // Rich text with no plain alternative: keep its words, drop its formatting.
-        insertPlainText(QTextDocumentFragment::fromHtml(source->html()).toPlainText());
+        insertText(QTextDocumentFragment::fromHtml(source->html()).toPlainText());
     } else {
         QPlainTextEdit::insertFromMimeData(source);
     }
 }
 
+void NoteEditor::insertText(const QString& text) {
+    QStringList pieces;
+    std::vector<bool> soft;
+    cutIntoPieces(text, pieces, soft);
+    if (std::find(soft.begin(), soft.end(), true) == soft.end()) {
+        insertPlainText(text);
+        return;
+    }
+    // A pasted long line goes in as pieces too, as one step to undo.
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0) {
+            cursor.insertBlock();
+            cursor.block().setUserState(soft[static_cast<std::size_t>(i)] ? kSoftBreak : -1);
+        }
+        cursor.insertText(pieces[i]);
+    }
+    m_hasSoftBreaks = true;
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+}
+
 QMimeData* NoteEditor::createMimeDataFromSelection() const {
     // Plain text only: the note has no formatting worth carrying into another program.
-    QString selected = textCursor().selectedText();
-    selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    const QTextCursor cursor = textCursor();
     auto* mime = new QMimeData;
-    mime->setText(selected);
+    mime->setText(textBetween(cursor.selectionStart(), cursor.selectionEnd()));
     return mime;
 }
 

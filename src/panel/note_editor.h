@@ -32,7 +32,8 @@ public:
     void setPlaceholder(const QString& text);
 
     // The whole text as the store holds it: lines joined by "\n", every other character as typed
-    // (no-break spaces and line separators are kept, unlike toPlainText()).
+    // (no-break spaces and line separators are kept, unlike toPlainText()). A very long line is
+    // shown in pieces joined by soft breaks (see note_editor.cpp), which are not part of it.
     QString text() const;
     bool placeholderVisible() const;
     // Where the caret is drawn, in viewport coordinates; empty while hidden (no focus, or the
@@ -44,6 +45,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
@@ -54,6 +56,9 @@ protected:
 
 private:
     void applyScrollBarStyle();
+    // The note's text between two document positions, soft breaks left out.
+    QString textBetween(int from, int to) const;
+    void insertText(const QString& text);
     void reportChange();
     QRect caretGeometry() const;
     void showCaret();
@@ -62,6 +67,7 @@ private:
     std::string m_noteId;
     std::string m_synced; // the text last loaded or reported, byte for byte
     bool m_loading = false;
+    bool m_hasSoftBreaks = false;
     QColor m_tint;
     QString m_placeholder;
     QTimer m_blink;
