@@ -1,7 +1,8 @@
 # pindle_add_test(<name> [SOURCES <file>...] [LIBRARIES <target>...] [LABELS <label>...]
 #                 [GTEST [EXCLUDE <filter>]] [BUS] [DESKTOP])
 #
-# One test executable and its ctest entries, labelled with <name> as well as LABELS (scripts/mutants
+# One test executable and its ctest entries, labelled with <name> (GoogleTest cases with it alone)
+# as well as LABELS (scripts/mutants
 # runs the suites of a target by that label). SOURCES defaults to <name>.cpp.
 #   GTEST    a GoogleTest suite, one ctest entry per case; EXCLUDE leaves cases matching the
 #            filter out of discovery (another entry runs them). Otherwise a Qt Test suite on the
@@ -25,8 +26,9 @@ function(pindle_add_test name)
         if(arg_EXCLUDE)
             set(filter "-${arg_EXCLUDE}")
         endif()
-        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_FILTER ${filter}
-                             PROPERTIES LABELS "${arg_LABELS}")
+        # One label, the executable's name: a list would be split into property names on the way
+        # through discovery.
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_FILTER ${filter} PROPERTIES LABELS ${name})
         return()
     endif()
 
