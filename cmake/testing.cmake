@@ -1,9 +1,9 @@
 # pindle_add_test(<name> [SOURCES <file>...] [LIBRARIES <target>...] [LABELS <label>...]
 #                 [GTEST [EXCLUDE <filter>]] [BUS] [DESKTOP])
 #
-# One test executable and its ctest entries, labelled with <name> (GoogleTest cases with it alone)
-# as well as LABELS (scripts/mutants
-# runs the suites of a target by that label). SOURCES defaults to <name>.cpp.
+# One test executable and its ctest entries, labelled with <name> (scripts/mutants runs a target's
+# suites by that label) and LABELS (GoogleTest cases carry <name> alone). SOURCES defaults to
+# <name>.cpp.
 #   GTEST    a GoogleTest suite, one ctest entry per case; EXCLUDE leaves cases matching the
 #            filter out of discovery (another entry runs them). Otherwise a Qt Test suite on the
 #            offscreen platform, one entry.
