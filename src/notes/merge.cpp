@@ -44,8 +44,9 @@ const Note& later(const Note& a, const Note& b) {
 class Merge {
 public:
     Merge(const std::vector<Note>& base, const std::vector<Note>& local, const std::vector<Note>& other,
-          MergeSource source)
-        : m_base(indexById(base))
+          MergeSource source, const std::function<bool(const Note&)>& seenBefore)
+        : m_seenBefore(seenBefore)
+        , m_base(indexById(base))
         , m_local(indexById(local))
         , m_localNotes(local)
         , m_otherIndex(indexById(other))
@@ -75,7 +76,7 @@ private:
             return;
         }
         const bool mineChanged = base == nullptr || !(*base == mine);
-        const bool theirsChanged = base == nullptr || !(*base == *theirs);
+        const bool theirsChanged = (base == nullptr || !(*base == *theirs)) && !seen(*theirs);
         if (!theirsChanged || mine == *theirs) {
             push(mine);
         } else if (sameContent(mine, *theirs)) {
@@ -102,7 +103,7 @@ private:
             if (theirs.isBlank() || holdsText(theirs.text)) {
                 return;
             }
-        } else if (const Note* base = find(m_base, theirs.id); base != nullptr && *base == theirs) {
+        } else if (const Note* base = find(m_base, theirs.id); (base != nullptr && *base == theirs) || seen(theirs)) {
             return; // deleted here, unchanged there
         }
         // After the nearest note that precedes it there and is already in the result.
@@ -126,12 +127,15 @@ private:
         }
     }
 
+    bool seen(const Note& theirs) const { return !m_copy && m_seenBefore && m_seenBefore(theirs); }
+
     bool holdsText(std::string_view text) const {
         const auto same = [&](const Note& note) { return text::canonicallyEqual(note.text, text); };
         return std::any_of(result.begin(), result.end(), same) ||
                std::any_of(m_localNotes.begin(), m_localNotes.end(), same);
     }
 
+    const std::function<bool(const Note&)>& m_seenBefore;
     Index m_base;
     Index m_local;
     const std::vector<Note>& m_localNotes;
@@ -156,8 +160,9 @@ std::uint64_t mix(std::uint64_t hash, std::string_view bytes) {
 } // namespace
 
 std::vector<Note> mergeNotes(const std::vector<Note>& base, const std::vector<Note>& local,
-                             const std::vector<Note>& other, MergeSource source) {
-    return Merge(base, local, other, source).result;
+                             const std::vector<Note>& other, MergeSource source,
+                             const std::function<bool(const Note&)>& seenBefore) {
+    return Merge(base, local, other, source, seenBefore).result;
 }
 
 std::string conflictNoteId(std::string_view id, std::string_view noteText) {

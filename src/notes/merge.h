@@ -2,6 +2,7 @@
 
 #include "note.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,8 +32,12 @@ enum class MergeSource {
 // A conflict copy adds notes the local side lacks (unless blank, or deleted here and unchanged
 // there) and conflict notes for texts that differ from both the local and the base version.
 // Pure; the result never has two notes with the same id.
+// `seenBefore`, when given, tells a version of a note this side has already read or written: the
+// other side bringing back such an older version (it had not seen the newer one yet) has not
+// changed the note.
 std::vector<Note> mergeNotes(const std::vector<Note>& base, const std::vector<Note>& local,
-                             const std::vector<Note>& other, MergeSource source);
+                             const std::vector<Note>& other, MergeSource source,
+                             const std::function<bool(const Note&)>& seenBefore = {});
 
 // The id of the note that holds `text` as the other side of a conflict on the note `id`: a
 // version 4 UUID in canonical lower-case form, the same on every machine for the same arguments.

@@ -225,7 +225,10 @@ Store::DiskState Store::absorbExternalChanges() {
         } else if (auto document = decodePayload(bytes)) {
             const std::vector<Note> previousBase = std::exchange(m_base, std::move(document->notes));
             documentMerged = true;
-            adoptMerged(mergeNotes(previousBase, m_notes, m_base, MergeSource::document));
+            adoptMerged(mergeNotes(previousBase, m_notes, m_base, MergeSource::document, [this](const Note& note) {
+                return m_seenVersions.contains(hashDocument(conflictNoteId(note.id, note.text)));
+            }));
+            rememberVersions(m_base);
             m_known = identity;
             m_unreadableDocumentOnDisk = false;
             m_unreadableSince.reset();
@@ -251,6 +254,12 @@ Store::DiskState Store::absorbExternalChanges() {
     }
     needsSave = needsSave || !m_mergedCopies.empty() || (documentMerged && m_notes != m_base);
     return needsSave ? DiskState::merged : DiskState::unchanged;
+}
+
+void Store::rememberVersions(const std::vector<Note>& notes) {
+    for (const Note& note : notes) {
+        m_seenVersions.insert(hashDocument(conflictNoteId(note.id, note.text)));
+    }
 }
 
 void Store::adoptMerged(std::vector<Note> merged) {
@@ -297,6 +306,7 @@ void Store::load() {
         }
     }
     m_base = m_notes;
+    rememberVersions(m_base);
     notify(StoreChange::notes);
     if (m_notes.empty()) {
         m_notes.push_back(Note::make(m_notes, m_services.clock));
@@ -371,6 +381,7 @@ FileStatus Store::attemptWrite() {
     if (status.ok()) {
         m_known = written;
         m_base = m_notes;
+        rememberVersions(m_base);
         m_unreadableSince.reset();
         for (const std::string& copy : m_mergedCopies) {
             m_file.remove(copy);

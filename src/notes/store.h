@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace pindle {
@@ -130,6 +131,10 @@ private:
     // last common version of every merge.
     std::optional<DocumentIdentity> m_known;
     std::vector<Note> m_base;
+    // Every version of a note (id and text) read from or written to the document: an older one
+    // coming back from a machine that had not seen the newer is no change.
+    std::unordered_set<std::uint64_t> m_seenVersions;
+    void rememberVersions(const std::vector<Note>& notes);
     // Conflict copies already merged, removed after the next durable save.
     std::vector<std::string> m_mergedCopies;
     std::optional<Scheduler::TaskId> m_checkWork;

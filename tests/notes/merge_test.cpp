@@ -104,6 +104,12 @@ INSTANTIATE_TEST_SUITE_P(Rules, MergeRule, ::testing::ValuesIn(kRows), [](const 
     return name;
 });
 
+TEST(MergeRule, AnOlderVersionSeenHereBeforeIsNoChangeThere) {
+    const auto seenOne = [](const Note& note) { return note.text == "1"; };
+    EXPECT_EQ(describe(mergeNotes(notes("a=2 b=2"), notes("a=2"), notes("a=1 b=1"), kDocument, seenOne)), "a=2");
+    EXPECT_EQ(describe(mergeNotes(notes("a=2 b=2"), notes("a=2"), notes("a=1 b=1"), kDocument)), "a=1 b=1");
+}
+
 TEST(MergeRule, ConflictNotesHaveStableVersion4Ids) {
     const std::string id = conflictNoteId("a", "theirs");
     EXPECT_EQ(id, conflictNoteId("a", "theirs"));
