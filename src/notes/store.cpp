@@ -327,7 +327,8 @@ void Store::write(bool force) {
     m_saveWork.reset();
     // Never write over a version we have not seen: merge it first. One that cannot be read (a
     // sync engine mid-write) gets a moment to become readable; its next change brings a look.
-    if (absorbExternalChanges() == DiskState::unreadable && !force && !m_unreadableDocumentOnDisk) {
+    const DiskState disk = absorbExternalChanges();
+    if (disk == DiskState::unreadable && !force && !m_unreadableDocumentOnDisk) {
         const auto now = m_services.clock.now();
         if (!m_unreadableSince) {
             m_unreadableSince = now;
@@ -342,6 +343,11 @@ void Store::write(bool force) {
             });
             return;
         }
+    }
+    if (disk == DiskState::unreadable) {
+        // Still unreadable after the hold, or a close or quit that cannot wait: whoever wrote it
+        // keeps it, set aside as an unreadable document is at start, before ours takes its place.
+        m_unreadableDocumentOnDisk = true;
     }
     ++m_writeCount;
     const FileStatus status = attemptWrite();

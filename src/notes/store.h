@@ -46,7 +46,8 @@ enum class StoreChange { notes, activeId, confirmingDelete, focusToken, saveStat
 // once, so nothing on disk is ever written over unseen. Conflict copies that sync engines leave
 // beside the document are merged the same way and removed once the merge is durably saved. A
 // document that is unreadable while Pindle runs (an engine mid-write) is neither merged nor set
-// aside: saves wait up to kUnreadableHold for the next change, then write the notes in memory.
+// aside: saves wait up to kUnreadableHold for the next change; one still unreadable then is set aside
+// (as at start, never overwritten) before the notes in memory are written.
 class Store {
 public:
     static constexpr std::chrono::milliseconds kSaveDelay{300};

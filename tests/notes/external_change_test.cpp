@@ -133,13 +133,14 @@ TEST_F(ExternalChange, AHalfWrittenDocumentIsNeitherMergedNorSetAsideAndSavesWai
               (std::vector<std::string>{"local words, more", "written on my laptop, synced here"}));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1) << "something set aside";
 
-    // One that never becomes readable is written over once the hold is over.
+    // One that never becomes readable is set aside, not written over, once the hold is over.
     writeFile(file, "{\"notes\" : [");
     store.updateActiveText("local words, last");
     time.advance(Store::kSaveDelay);
     EXPECT_FALSE(decodePayload(readFile(file)));
     time.advance(Store::kUnreadableHold);
     EXPECT_EQ(decodePayload(readFile(file))->notes.at(0).text, "local words, last");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2) << "nothing set aside";
 }
 
 TEST_F(ExternalChange, ConflictCopiesAreMergedAndRemovedOnlyOnceSaved) {
