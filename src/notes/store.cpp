@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <unordered_map>
 #include <utility>
 
 namespace pindle {
@@ -256,9 +257,16 @@ Store::DiskState Store::absorbExternalChanges() {
     return needsSave ? DiskState::merged : DiskState::unchanged;
 }
 
-void Store::rememberVersions(const std::vector<Note>& notes) {
+void Store::rememberVersions(const std::vector<Note>& notes, const std::vector<Note>& already) {
+    std::unordered_map<std::string_view, const Note*> before;
+    for (const Note& note : already) {
+        before.emplace(note.id, &note);
+    }
     for (const Note& note : notes) {
-        m_seenVersions.insert(hashDocument(conflictNoteId(note.id, note.text)));
+        const auto known = before.find(note.id);
+        if (known == before.end() || known->second->text != note.text) {
+            m_seenVersions.insert(hashDocument(conflictNoteId(note.id, note.text)));
+        }
     }
 }
 
@@ -386,8 +394,8 @@ FileStatus Store::attemptWrite() {
     const FileStatus status = m_file.replace(document, &written);
     if (status.ok()) {
         m_known = written;
-        m_base = m_notes;
-        rememberVersions(m_base);
+        const std::vector<Note> previous = std::exchange(m_base, m_notes);
+        rememberVersions(m_base, previous);
         m_unreadableSince.reset();
         for (const std::string& copy : m_mergedCopies) {
             m_file.remove(copy);

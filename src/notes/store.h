@@ -135,7 +135,9 @@ private:
     // Every version of a note (id and text) read from or written to the document: an older one
     // coming back from a machine that had not seen the newer is no change.
     std::unordered_set<std::uint64_t> m_seenVersions;
-    void rememberVersions(const std::vector<Note>& notes);
+    // Remembers each note's version in `notes`; those equal to the same note in `already` were
+    // remembered before and are not hashed again (every save would otherwise hash all the text).
+    void rememberVersions(const std::vector<Note>& notes, const std::vector<Note>& already = {});
     // Conflict copies already merged, removed after the next durable save.
     std::vector<std::string> m_mergedCopies;
     std::optional<Scheduler::TaskId> m_checkWork;

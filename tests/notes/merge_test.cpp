@@ -12,9 +12,9 @@ namespace {
 
 // "a=one b=" is note a holding "one" and note b holding nothing; "a~two" is the conflict note that
 // holds "two" beside note a.
-std::vector<Note> notes(const std::string& spec) {
+std::vector<Note> notes(const std::string& shorthand) {
     std::vector<Note> result;
-    std::istringstream words(spec);
+    std::istringstream words(shorthand);
     for (std::string word; words >> word;) {
         const auto mark = word.find_first_of("=~");
         const std::string id = word.substr(0, mark);
