@@ -55,7 +55,10 @@ bool isAscii(unsigned char c) {
 // asking utf8proc: between two ASCII characters the only joined pair is CR LF, so the run's
 // reader treats the LF of a CR LF as a byte that continues the CR. Everything else (and an ASCII
 // character that a following mark may extend) goes to `onGrapheme(begin, end)`. Either callback
-// returns false to stop the walk.
+// returns false to stop the walk. A long run comes in parts of at most kAsciiPart bytes, so a
+// walk that stops early (a title, a blankness test) never scans a whole pasted blob first.
+constexpr std::size_t kAsciiPart = 4096;
+
 template <typename OnAsciiRun, typename OnGrapheme>
 void walkGraphemes(std::string_view s, OnAsciiRun onAsciiRun, OnGrapheme onGrapheme) {
     const std::size_t size = s.size();
@@ -63,9 +66,10 @@ void walkGraphemes(std::string_view s, OnAsciiRun onAsciiRun, OnGrapheme onGraph
     utf8proc_int32_t state = 0;
     while (pos < size) {
         // The ASCII run from here, less a last character that a non-ASCII follower may join.
+        const std::size_t limit = std::min(size, pos + kAsciiPart);
         std::size_t run = pos;
         // Eight bytes at a time while no high bit is set.
-        while (run + 8 <= size) {
+        while (run + 8 <= limit) {
             std::uint64_t chunk = 0;
             std::memcpy(&chunk, s.data() + run, sizeof chunk);
             if ((chunk & 0x8080808080808080ULL) != 0) {
@@ -73,10 +77,10 @@ void walkGraphemes(std::string_view s, OnAsciiRun onAsciiRun, OnGrapheme onGraph
             }
             run += 8;
         }
-        while (run < size && isAscii(static_cast<unsigned char>(s[run]))) {
+        while (run < limit && isAscii(static_cast<unsigned char>(s[run]))) {
             ++run;
         }
-        if (run < size && run > pos) {
+        if (run < size && run > pos && !isAscii(static_cast<unsigned char>(s[run]))) {
             --run;
             if (run > pos && s[run] == '\n' && s[run - 1] == '\r') {
                 --run; // keep CR LF together for the slow path
@@ -174,6 +178,20 @@ constexpr std::uint64_t lanesWhiteSpace(std::uint64_t bytes) {
 void countAsciiRun(std::string_view s, std::size_t begin, std::size_t end, Counts& counts, bool& inWord) {
     bool previousSpace = !inWord;
     bool previousCr = begin > 0 && s[begin - 1] == '\r';
+    // Word starts and joined LFs are summed lane by lane and added up every kBlocksPerSum blocks
+    // (a popcount per block is a library call on CPUs without the instruction). Eight bytes hold
+    // at most four of either, so the lanes of 63 blocks together stay below 256.
+    constexpr int kBlocksPerSum = 63;
+    std::uint64_t wordStarts = 0;
+    std::uint64_t joinedLineFeeds = 0;
+    int blocks = 0;
+    const auto addLanes = [&] {
+        counts.words += static_cast<std::size_t>((wordStarts * kLanes) >> 56);
+        counts.characters -= static_cast<std::size_t>((joinedLineFeeds * kLanes) >> 56);
+        wordStarts = 0;
+        joinedLineFeeds = 0;
+        blocks = 0;
+    };
     std::size_t k = begin;
     for (; k + 8 <= end; k += 8) {
         std::uint64_t bytes = 0;
@@ -186,11 +204,16 @@ void countAsciiRun(std::string_view s, std::size_t begin, std::size_t end, Count
         // Each lane's predecessor: the lane below, or for the lowest one the byte before these eight.
         const std::uint64_t spaceBefore = (space << 8) | (previousSpace ? 0x80U : 0U);
         const std::uint64_t crBefore = (cr << 8) | (previousCr ? 0x80U : 0U);
-        counts.words += static_cast<std::size_t>(std::popcount(~space & kTopBits & spaceBefore));
-        counts.characters += 8 - static_cast<std::size_t>(std::popcount(lanesEqual(bytes, '\n') & crBefore));
+        wordStarts += (~space & kTopBits & spaceBefore) >> 7;
+        joinedLineFeeds += (lanesEqual(bytes, '\n') & crBefore) >> 7;
+        counts.characters += 8;
         previousSpace = (space >> 63) != 0;
         previousCr = (cr >> 63) != 0;
+        if (++blocks == kBlocksPerSum) {
+            addLanes();
+        }
     }
+    addLanes();
     for (; k < end; ++k) {
         const auto c = static_cast<unsigned char>(s[k]);
         const bool space = isAsciiWhiteSpace(c);
@@ -278,22 +301,22 @@ std::optional<std::string> decomposed(std::string_view s) {
 
 } // namespace
 
-std::string firstLine(std::string_view text) {
+std::string firstLine(std::string_view text, std::size_t enough) {
     constexpr std::size_t kNone = std::string_view::npos;
     std::size_t contentBegin = kNone;
     std::size_t contentEnd = 0;
-    bool done = false;
-    // Returns false once the first line with content has ended.
+    // Returns false once the first line with content has ended, or once `enough` of it is known:
+    // what follows can only make it longer.
     const auto take = [&](std::size_t begin, std::size_t end, bool lineFeed, bool space) {
         if (lineFeed) {
-            done = contentBegin != kNone;
-            return !done;
+            return contentBegin == kNone;
         }
         if (!space) {
             if (contentBegin == kNone) {
                 contentBegin = begin;
             }
             contentEnd = end;
+            return contentEnd - contentBegin < enough;
         }
         return true;
     };

@@ -8,8 +8,9 @@
 // clusters. Malformed UTF-8 is read as one U+FFFD per bad byte, never rejected.
 namespace pindle::text {
 
-// The note title: see Note::firstLine.
-std::string firstLine(std::string_view text);
+// The note title: see Note::firstLine. With `enough`, a title longer than that many bytes may come
+// back cut short, though never shorter than `enough` (for views that show only its start).
+std::string firstLine(std::string_view text, std::size_t enough = std::string_view::npos);
 
 // See Note::isBlank.
 bool isBlank(std::string_view text);

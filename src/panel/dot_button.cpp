@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "notes/note.h"
+#include "notes/text.h"
 #include "platform/view/view_colors.h"
 #include "tooltips/tooltip_source.h"
 
@@ -19,7 +20,8 @@ constexpr double kIdleOpacity = 0.6;
 
 } // namespace
 
-QString displayTitle(const std::string& text, std::size_t maxBytes) {
+QString displayTitle(const Note& note, std::size_t maxBytes) {
+    const std::string text = text::firstLine(note.text, maxBytes);
     std::size_t length = std::min(text.size(), maxBytes);
     // Step back over continuation bytes so no character is split.
     while (length < text.size() && length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) {
@@ -32,7 +34,7 @@ DotButton::DotButton(QWidget* parent)
     : HoverButton(kSide, HitArea::inscribedCircle, parent) {}
 
 void DotButton::setNote(const Note& note, std::size_t index, bool active) {
-    const QString firstLine = displayTitle(note.firstLine());
+    const QString firstLine = displayTitle(note);
     const QString tip = tooltipText(firstLine, index);
     if (tip != m_tooltip) {
         m_tooltip = tip;

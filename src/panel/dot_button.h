@@ -46,9 +46,9 @@ private:
     QString m_tooltip;
 };
 
-// A title for display: at most `maxBytes` of `text`, cut at a UTF-8 character boundary, as a
-// QString. Titles come from the note's first line, which can be a whole megabyte long; the views
-// show a few dozen characters of it, so the rest is never converted.
-QString displayTitle(const std::string& text, std::size_t maxBytes = 1024);
+// The note's title for display: at most `maxBytes` of its first line, cut at a UTF-8 character
+// boundary, as a QString. A first line can be a whole pasted megabyte; the views show a few dozen
+// characters of it, so the rest is neither looked for nor converted.
+QString displayTitle(const Note& note, std::size_t maxBytes = 1024);
 
 } // namespace pindle

@@ -45,15 +45,25 @@ constexpr qsizetype kPieceLength = 4096;
 // Marks a block that continues the line of the block before it.
 constexpr int kSoftBreak = 1;
 
-// Where to cut `line` near `at` without splitting a character: never inside a grapheme cluster.
-qsizetype pieceEnd(const QString& line, qsizetype at) {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line);
-    finder.setPosition(at);
-    if (finder.isAtBoundary()) {
-        return at;
+// Where to cut `line` at or after `at` without splitting a character: never inside a grapheme
+// cluster. `from` is a boundary before `at` and `lineEnd` one after it. Only a window from `from`
+// is looked at (a boundary finder over the whole line would go through all of it for every
+// piece); the window grows while it holds no boundary past `at`. Starting at a boundary keeps the
+// rules that look back (emoji sequences, pairs of regional indicators) right within the window.
+qsizetype pieceEnd(const QString& line, qsizetype from, qsizetype at, qsizetype lineEnd) {
+    for (qsizetype reach = 64;; reach *= 2) {
+        const qsizetype windowEnd = std::min(lineEnd, at + reach);
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, QStringView(line).mid(from, windowEnd - from));
+        finder.setPosition(at - from);
+        if (finder.isAtBoundary()) {
+            return at;
+        }
+        const qsizetype next = finder.toNextBoundary();
+        // The window's own end is an end only when it is the line's.
+        if (next >= 0 && (from + next < windowEnd || windowEnd == lineEnd)) {
+            return from + next;
+        }
     }
-    const qsizetype next = finder.toNextBoundary();
-    return next < 0 ? line.size() : next;
 }
 
 // `text` cut into the pieces it is shown as; `soft[i]` tells whether piece i continues the line
@@ -68,7 +78,8 @@ void cutIntoPieces(const QString& text, QStringList& pieces, std::vector<bool>& 
         qsizetype at = lineStart;
         bool continuation = false;
         do {
-            const qsizetype end = lineEnd - at > kPieceLength ? pieceEnd(text, at + kPieceLength) : lineEnd;
+            const qsizetype end =
+                lineEnd - at > kPieceLength ? pieceEnd(text, at, at + kPieceLength, lineEnd) : lineEnd;
             pieces.append(text.mid(at, end - at));
             soft.push_back(continuation);
             continuation = true;

@@ -151,7 +151,7 @@ void PanelView::refresh() {
 
     m_rail->refresh(m_store);
 
-    const QString firstLine = note != nullptr ? displayTitle(note->firstLine()) : QString();
+    const QString firstLine = note != nullptr ? displayTitle(*note) : QString();
     m_header->refresh(firstLine.isEmpty() ? QStringLiteral("New note") : firstLine, m_store.confirmingDelete());
 
     m_editor->showNote(note != nullptr ? note->id : kEmpty, text);
