@@ -1,15 +1,14 @@
-// Light and dark from the desktop portal's appearance setting, against a stand-in portal on the
+// Light and dark from the desktop portal's appearance setting, against the portal stand-in on the
 // private session bus that tests/e2e/desktop.py gives this test.
 
+#include "pindle/testing/portal_stand_in.h"
 #include "platform/color_scheme.h"
 #include "platform/desktop_color_scheme.h"
 #include "platform/view/appearance.h"
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDBusVariant>
-#include <QDBusVirtualObject>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -18,58 +17,12 @@ namespace pindle {
 
 namespace {
 
-const QString kPortalService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kSettings = QStringLiteral("org.freedesktop.portal.Settings");
+using testing::PortalStandIn;
 const QString kAppearance = QStringLiteral("org.freedesktop.appearance");
 
-// Answers Settings.Read like the portal: the value inside a second variant, NotFound for a
-// setting it does not have.
-class FakeSettingsPortal final : public QDBusVirtualObject {
-public:
-    explicit FakeSettingsPortal(QDBusConnection bus)
-        : m_bus(std::move(bus)) {}
-
-    QString introspect(const QString& /*path*/) const override { return {}; }
-
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-        if (message.interface() != kSettings || message.member() != QLatin1String("Read")) {
-            return false;
-        }
-        ++reads;
-        const QString key = message.arguments().value(0).toString() + '/' + message.arguments().value(1).toString();
-        if (!settings.contains(key)) {
-            connection.send(
-                message.createErrorReply("org.freedesktop.portal.Error.NotFound", "Requested setting not found"));
-            return true;
-        }
-        // A switch that happens while the question is on its way: the signal overtakes the answer.
-        if (changeBeforeAnswer) {
-            const QVariant old = settings[key];
-            change(message.arguments().value(0).toString(), message.arguments().value(1).toString(),
-                   *changeBeforeAnswer);
-            settings[key] = old;
-            changeBeforeAnswer.reset();
-        }
-        const QVariant inner = QVariant::fromValue(QDBusVariant(settings[key]));
-        connection.send(message.createReply(QVariant::fromValue(QDBusVariant(inner))));
-        return true;
-    }
-
-    void change(const QString& group, const QString& key, const QVariant& value) {
-        settings[group + '/' + key] = value;
-        QDBusMessage signal = QDBusMessage::createSignal(kPortalPath, kSettings, "SettingChanged");
-        signal << group << key << QVariant::fromValue(QDBusVariant(value));
-        m_bus.send(signal);
-    }
-
-    QMap<QString, QVariant> settings;
-    std::optional<QVariant> changeBeforeAnswer;
-    int reads = 0;
-
-private:
-    QDBusConnection m_bus;
-};
+void change(PortalStandIn& portal, const QString& group, const QString& key, uint value) {
+    portal.control("SetSetting", {group, key, QVariant::fromValue(QDBusVariant(value))});
+}
 
 bool windowIsDark() {
     return isDark(QApplication::palette());
@@ -82,19 +35,6 @@ class ColorSchemeTest : public QObject {
 
 private:
     QPalette m_desktop;
-    std::unique_ptr<FakeSettingsPortal> m_portal;
-    std::optional<QDBusConnection> m_portalBus;
-
-    // The stand-in portal on a connection of its own, as a separate program would be.
-    FakeSettingsPortal& startPortal() {
-        m_portalBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "portal");
-        m_portal = std::make_unique<FakeSettingsPortal>(*m_portalBus);
-        if (!m_portalBus->registerVirtualObject(kPortalPath, m_portal.get()) ||
-            !m_portalBus->registerService(kPortalService)) {
-            qFatal("cannot offer the stand-in portal");
-        }
-        return *m_portal;
-    }
 
 private slots:
     void initTestCase() {
@@ -105,16 +45,7 @@ private slots:
         QVERIFY(!isDark(m_desktop));
     }
 
-    void cleanup() {
-        if (m_portalBus) {
-            m_portalBus->unregisterService(kPortalService);
-            m_portalBus->unregisterObject(kPortalPath);
-            QDBusConnection::disconnectFromBus("portal");
-            m_portalBus.reset();
-        }
-        m_portal.reset();
-        QApplication::setPalette(m_desktop);
-    }
+    void cleanup() { QApplication::setPalette(m_desktop); }
 
     void settingValues_data() {
         QTest::addColumn<QVariant>("value");
@@ -161,8 +92,7 @@ private slots:
     }
 
     void followsThePortalLive() {
-        FakeSettingsPortal& portal = startPortal();
-        portal.settings[kAppearance + "/color-scheme"] = 1U;
+        PortalStandIn portal({"--settings", "--color-scheme", "1"});
         QWidget panel;
         DesktopColorScheme scheme(QDBusConnection::sessionBus());
         QSignalSpy changes(&scheme, &DesktopColorScheme::schemeChanged);
@@ -172,24 +102,23 @@ private slots:
         QCOMPARE(scheme.scheme(), ColorScheme::dark);
         QCOMPARE(changes.size(), 1);
 
-        portal.change(kAppearance, "color-scheme", 0U);
+        change(portal, kAppearance, "color-scheme", 0);
         QTRY_VERIFY(!windowIsDark());
         QVERIFY(!isDark(panel.palette()));
         QCOMPARE(QApplication::palette(), m_desktop);
         // Other settings and other namespaces are not the colour scheme.
-        portal.change(kAppearance, "accent-color", 1U);
-        portal.change("org.gnome.desktop.interface", "color-scheme", 1U);
-        portal.change(kAppearance, "color-scheme", 2U);
-        portal.change(kAppearance, "color-scheme", 1U);
+        change(portal, kAppearance, "accent-color", 1);
+        change(portal, "org.gnome.desktop.interface", "color-scheme", 1);
+        change(portal, kAppearance, "color-scheme", 2);
+        change(portal, kAppearance, "color-scheme", 1);
         QTRY_COMPARE(changes.size(), 3);
         QVERIFY(windowIsDark());
-        QCOMPARE(portal.reads, 1);
+        QCOMPARE(portal.control("Reads").toUInt(), 1U);
     }
 
     void aSwitchDuringTheFirstReadWins() {
-        FakeSettingsPortal& portal = startPortal();
-        portal.settings[kAppearance + "/color-scheme"] = 0U;
-        portal.changeBeforeAnswer = QVariant(1U);
+        PortalStandIn portal({"--settings", "--color-scheme", "0"});
+        portal.control("SwitchDuringNextRead", {QVariant::fromValue(QDBusVariant(1U))});
         DesktopColorScheme scheme(QDBusConnection::sessionBus());
         scheme.start();
         QTRY_COMPARE(scheme.scheme(), ColorScheme::dark);
@@ -207,14 +136,14 @@ private slots:
             QCOMPARE(QApplication::palette(), m_desktop);
         }
         // A portal that does not know the setting; it may still announce it later.
-        FakeSettingsPortal& portal = startPortal();
+        PortalStandIn portal({"--settings"});
         DesktopColorScheme scheme(QDBusConnection::sessionBus());
         scheme.start();
-        QTRY_COMPARE(portal.reads, 1);
+        QTRY_COMPARE(portal.control("Reads").toUInt(), 1U);
         QTest::qWait(100);
         QCOMPARE(scheme.scheme(), std::nullopt);
         QCOMPARE(QApplication::palette(), m_desktop);
-        portal.change(kAppearance, "color-scheme", 1U);
+        change(portal, kAppearance, "color-scheme", 1);
         QTRY_VERIFY(windowIsDark());
     }
 };
