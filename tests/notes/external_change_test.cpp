@@ -1,5 +1,6 @@
-// Another program writing the document while Pindle runs: told by the folder watcher or not,
-// finished or half-written. (The merge rules are in merge_test, the long run in store_model_test.)
+// Another program writing the document while Pindle runs, told by the folder watcher: bursts,
+// half-written documents, conflict copies. (The merge rules are in merge_test; untold changes and
+// the long run in store_model_test.)
 #include "notes/folder_watcher.h"
 #include "pindle/testing/manual_time.h"
 #include "notes/notes_file.h"
@@ -77,19 +78,6 @@ protected:
         return result;
     }
 };
-
-TEST_F(ExternalChange, ASyncedNoteSurvivesTheNextSaveEvenUntold) {
-    store.updateActiveText("local words");
-    time.advance(Store::kSaveDelay);
-    replaceDocument(laptopVersion());
-
-    store.updateActiveText("local words!");
-    time.advance(Store::kSaveDelay);
-
-    const std::vector<std::string> expected = {"local words!", "written on my laptop, synced here"};
-    EXPECT_EQ(texts(store.notes()), expected);
-    EXPECT_EQ(texts(decodePayload(readFile(file))->notes), expected);
-}
 
 TEST_F(ExternalChange, TheWatcherBringsChangesInOnceAndIgnoresOurOwnSaves) {
     EXPECT_EQ(watcher.watched, std::vector<std::filesystem::path>{folder.path()});

@@ -1,19 +1,19 @@
-// The shell's delegate on the offscreen platform, with a hand-advanced clock, a stand-in for the
-// panel content (an editor wired to the store) and a fake desktop hot-key service.
+// The shell's delegate with the real panel on the offscreen platform, a hand-advanced clock and a
+// fake desktop hot-key service.
 
-#include "pindle/testing/fake_hot_key_service.h"
 #include "notes/file_system.h"
-#include "pindle/testing/manual_time.h"
 #include "notes/store.h"
+#include "panel/note_editor.h"
+#include "panel/panel_view.h"
+#include "pindle/testing/fake_hot_key_service.h"
+#include "pindle/testing/manual_time.h"
 #include "shell/app_delegate.h"
 #include "shell/panel_window.h"
 
 #include <QFile>
-#include <QPlainTextEdit>
 #include <QSessionManager>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QVBoxLayout>
 
 #include <chrono>
 
@@ -21,33 +21,6 @@ using namespace std::chrono_literals;
 
 namespace pindle {
 namespace {
-
-// Like the notes view: the editor has the focus on showing and whenever the focus token changes.
-class StandInContent final : public QWidget {
-public:
-    explicit StandInContent(Store& store)
-        : m_store(store) {
-        (new QVBoxLayout(this))->addWidget(editor);
-        editor->setPlainText(QString::fromStdString(store.activeNote()->text));
-        connect(editor, &QPlainTextEdit::textChanged, this,
-                [this] { m_store.updateActiveText(editor->toPlainText().toStdString()); });
-        m_observer = store.observe([this](StoreChange change) {
-            if (change == StoreChange::focusToken) {
-                editor->setFocus();
-            }
-        });
-    }
-    ~StandInContent() override { m_store.unobserve(m_observer); }
-
-    QPlainTextEdit* const editor = new QPlainTextEdit(this);
-
-protected:
-    void showEvent(QShowEvent*) override { editor->setFocus(); }
-
-private:
-    Store& m_store;
-    Store::ObserverId m_observer = 0;
-};
 
 // A menu's items as "Text Shortcut", "-" for a separator and "(Text)" for a disabled item.
 QStringList describe(const QMenu* menu) {
@@ -76,7 +49,9 @@ private:
         explicit Shell(QStringList arguments = {QStringLiteral("pindle")}, bool refuseHotKey = false) {
             ShellServices services{time, time, PosixFileSystem::instance()};
             services.documentPath = std::filesystem::path(folder.path().toStdString()) / "notes.json";
-            services.makeContent = [](Store& store, Scheduler&) -> QWidget* { return new StandInContent(store); };
+            services.makeContent = [](Store& store, Scheduler& scheduler) -> QWidget* {
+                return new PanelView(store, scheduler);
+            };
             services.makeHotKeyService = [this, refuseHotKey] {
                 auto service = std::make_unique<FakeHotKeyService>();
                 service->refuse = refuseHotKey;
@@ -90,7 +65,7 @@ private:
             delegate->applicationDidFinishLaunching();
         }
         PanelWindow* panel() const { return delegate->panel(); }
-        QPlainTextEdit* editor() const { return static_cast<StandInContent*>(panel()->content())->editor; }
+        NoteEditor* editor() const { return panel()->content()->findChild<NoteEditor*>("editor"); }
         Store& store() const { return delegate->store(); }
         QByteArray document() const {
             QFile file(QString::fromStdString(store().fileURL().string()));
