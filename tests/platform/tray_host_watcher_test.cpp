@@ -26,55 +26,47 @@ namespace {
 const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
 
-// Answers IsStatusNotifierHostRegistered and announces a host, like the desktop shell's watcher.
-class FakeStatusNotifierWatcher final : public QDBusVirtualObject {
-public:
-    QString introspect(const QString&) const override { return {}; }
-
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
-        if (message.interface() != QLatin1String("org.freedesktop.DBus.Properties") ||
-            message.member() != QLatin1String("Get") ||
-            message.arguments().value(1).toString() != QLatin1String("IsStatusNotifierHostRegistered")) {
-            return false;
-        }
-        ++asked;
-        connection.send(message.createReply(QVariant::fromValue(QDBusVariant(host))));
-        return true;
-    }
-
-    bool host = false;
-    int asked = 0;
-};
-
-// The watcher as a program of its own: its own connection, owning the well-known name while it
-// lives.
-class RunningWatcher {
+// The desktop shell's watcher as a program of its own: its own connection, owning the well-known
+// name while it lives; it answers IsStatusNotifierHostRegistered and announces a host.
+class RunningWatcher final : public QDBusVirtualObject {
 public:
     explicit RunningWatcher(bool host)
-        : m_name(QStringLiteral("watcher%1").arg(++s_count))
+        : m_host(host)
+        , m_name(QStringLiteral("watcher%1").arg(++s_count))
         , m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, m_name)) {
-        m_watcher.host = host;
-        if (!m_bus.registerVirtualObject(kWatcherPath, &m_watcher) || !m_bus.registerService(kWatcherService)) {
+        if (!m_bus.registerVirtualObject(kWatcherPath, this) || !m_bus.registerService(kWatcherService)) {
             qFatal("cannot offer the stand-in watcher");
         }
     }
-    ~RunningWatcher() {
+    ~RunningWatcher() override {
         m_bus.unregisterService(kWatcherService);
         m_bus.unregisterObject(kWatcherPath);
         QDBusConnection::disconnectFromBus(m_name);
     }
 
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() != QLatin1String("Get") ||
+            message.arguments().value(1).toString() != QLatin1String("IsStatusNotifierHostRegistered")) {
+            return false;
+        }
+        ++m_asked;
+        connection.send(message.createReply(QVariant::fromValue(QDBusVariant(m_host))));
+        return true;
+    }
+
     void registerHost() {
-        m_watcher.host = true;
+        m_host = true;
         m_bus.send(QDBusMessage::createSignal(kWatcherPath, kWatcherService, "StatusNotifierHostRegistered"));
     }
-    int asked() const { return m_watcher.asked; }
+    int asked() const { return m_asked; }
 
 private:
     static inline int s_count = 0;
+    bool m_host;
+    int m_asked = 0;
     QString m_name;
     QDBusConnection m_bus;
-    FakeStatusNotifierWatcher m_watcher;
 };
 
 // Another X client that takes a selection with a window of its own, as a tray takes
