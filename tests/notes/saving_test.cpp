@@ -1,4 +1,5 @@
-// Saving never loses a note: failures at every step, permissions, links and unreadable documents.
+// What the store model test does not reach: saving under failures at every step, permissions,
+// links, unreadable and hand-made documents, canonically equal text, observers.
 #include "notes/file_system.h"
 #include "pindle/testing/manual_time.h"
 #include "notes/notes_file.h"
@@ -338,6 +339,56 @@ TEST_F(SavingTest, StaleTemporaryFilesGoAtStartAndAVanishedFolderComesBack) {
     store->flush();
     EXPECT_TRUE(store->lastWriteStatus().ok());
     EXPECT_NE(readFile(file).find("still here"), std::string::npos);
+}
+
+TEST_F(SavingTest, CanonicallyEqualTextChangesNothingAndObserversHearChangesOnceMade) {
+    const auto store = makeStore();
+    store->updateActiveText("caf\u00E9");
+    time.advance(1s);
+    const double stamped = store->activeNote()->updatedAt;
+    store->updateActiveText("cafe\u0301");
+    EXPECT_EQ(store->activeNote()->updatedAt, stamped);
+    EXPECT_EQ(time.pendingCount(), 0u);
+
+    std::vector<StoreChange> heard;
+    bool sawNewState = false;
+    const auto id = store->observe([&](StoreChange change) {
+        heard.push_back(change);
+        sawNewState = sawNewState || store->activeId() == store->notes().back().id;
+    });
+    store->setConfirmingDelete(false);
+    store->addNote();
+    EXPECT_EQ(heard, (std::vector{StoreChange::confirmingDelete, StoreChange::confirmingDelete, StoreChange::notes,
+                                  StoreChange::activeId}));
+    EXPECT_TRUE(sawNewState);
+    store->unobserve(id);
+    store->requestEditorFocus();
+    EXPECT_EQ(heard.size(), 4u);
+}
+
+TEST_F(SavingTest, ARepeatedIdInAHandEditedDocumentIsRenewedSoThatEveryNoteCanBeSelected) {
+    std::filesystem::create_directories(file.parent_path());
+    writeFile(file, encodePayload({{{"a", "#f2545b", "one", 1, 1}, {"a", "#f79256", "two", 2, 2}}, "a"}));
+    const auto store = makeStore();
+    ASSERT_EQ(store->notes().size(), 2u);
+    EXPECT_EQ(store->activeId(), "a");
+    EXPECT_NE(store->notes()[1].id, "a");
+    store->select(std::int64_t{1});
+    EXPECT_EQ(store->activeNote()->text, "two");
+}
+
+TEST_F(SavingTest, EmptyFileAndEmptyListStartFreshAndAreNotKeptAside) {
+    std::filesystem::create_directories(file.parent_path());
+    for (const std::string& content : {std::string(), std::string(R"({"notes":[]})")}) {
+        writeFile(file, content);
+        const auto store = makeStore();
+        ASSERT_EQ(store->notes().size(), 1u);
+        EXPECT_EQ(store->notes()[0].color, "#f2545b");
+        EXPECT_EQ(readFile(file), content) << "untouched until the next save";
+        store->flush();
+        EXPECT_EQ(decodePayload(readFile(file))->notes, store->notes());
+        EXPECT_EQ(namesIn(file.parent_path()), std::vector<std::string>{"notes.json"});
+    }
 }
 
 } // namespace
