@@ -546,7 +546,7 @@ def main():
     only = set(args.only.split(","))
 
     results = {}
-    desktop = Desktop(os.path.abspath(args.pindle), tray="right")
+    desktop = Desktop(os.path.abspath(args.pindle), "openbox")
     try:
         if args.panel_bench:
             print("== keystroke (panel_bench)", file=sys.stderr)

@@ -40,10 +40,7 @@ def kept_manifest():
     """CMake and CPack overwrite the build folder's install_manifest.txt, which `make uninstall`
     relies on: what a real install there listed is put back."""
     path = os.path.join(BUILD, "install_manifest.txt")
-    saved = None
-    if os.path.exists(path):
-        with open(path, "rb") as manifest:
-            saved = manifest.read()
+    saved = Desktop.read(path) if os.path.exists(path) else None
     try:
         yield
     finally:
@@ -51,7 +48,7 @@ def kept_manifest():
             with contextlib.suppress(FileNotFoundError):
                 os.remove(path)
         else:
-            with open(path, "wb") as manifest:
+            with open(path, "w", encoding="utf-8") as manifest:
                 manifest.write(saved)
 
 
@@ -113,48 +110,58 @@ class Packaging(unittest.TestCase):
             self.assertIn(language, summaries)
             for entry in (menu, autostart):
                 self.assertTrue(entry.get(f"GenericName[{language}]") and entry.get(f"Comment[{language}]"), language)
-        # The installed program finds its translations; English first among the user's languages keeps it English.
-        for languages, complaint in (("", "unbekannte Option --bogus"), ("en_GB:de", "unknown option --bogus")):
-            result = run([binary, "--bogus"], env=dict(os.environ, LANGUAGE=languages, LC_ALL="de_DE.UTF-8"))
-            self.assertEqual((result.returncode, result.stderr.split(" (")[0]), (2, "pindle: " + complaint))
         with gzip.open(os.path.join(usr, "share/man/man1/pindle.1.gz"), "rt", encoding="utf-8") as page:
             self.assertIn("--show-panel", page.read().replace("\\-", "-"))
         return binary, menu, autostart
 
     def check_runs(self, binary, menu, autostart):
-        """Started as the session (autostart) and then the menu would start it."""
-        desktop = Desktop(binary)
+        """Started as the session (autostart) and then the menu would start it, and answering on the
+        command line without the display or the running copy."""
+        d = Desktop(binary)
         try:
-            desktop.env["PATH"] = os.path.dirname(binary) + os.pathsep + desktop.env["PATH"]
-            desktop.start_pindle(*autostart["Exec"].split()[1:])
-            self.assertTrue(holds_for(lambda: not desktop.panel_shown(), 0.3), "autostart opened the panel")
+            d.env["PATH"] = os.path.dirname(binary) + os.pathsep + d.env["PATH"]
+            d.start_pindle(*autostart["Exec"].split()[1:])
+            self.assertTrue(holds_for(lambda: not d.panel_shown(), 0.3), "autostart opened the panel")
+            empty = os.path.join(d.root, "untouched")
+            os.makedirs(empty)
+            refused = ":%d" % next(n for n in range(900, 999) if not os.path.exists(f"/tmp/.X11-unix/X{n}"))
+            no_display = "pindle: cannot start without a graphical session"
+            # The translations are found where they were installed; English first among the user's
+            # languages keeps it English.
+            german = dict(LANGUAGE="", LC_ALL="de_DE.UTF-8")
+            for arguments, env, status, stdout, stderr in [
+                    (["--help"], {}, 0, "--show-panel", ""), (["--show-panel", "--version"], {}, 0, "Pindle ", ""),
+                    (["--show-panel", "--Show-Panel"], {}, 2, "", "pindle: unknown option --Show-Panel"),
+                    (["--bogus"], german, 2, "", "pindle: unbekannte Option --bogus"),
+                    (["--bogus"], dict(german, LANGUAGE="en_GB:de"), 2, "", "pindle: unknown option --bogus"),
+                    (["--help"], dict(DISPLAY=""), 0, "Ctrl+Shift+Y", ""), ([], dict(DISPLAY=""), 1, "", no_display),
+                    (["--show-panel"], dict(DISPLAY=refused), 1, "", no_display)]:
+                # The running copy's runtime folder: a launch that went on would reach it.
+                result = run([binary, *arguments], env=dict(d.env, XDG_DATA_HOME=empty, HOME=empty, **env))
+                self.assertEqual(result.returncode, status, (arguments, result.stderr))
+                self.assertIn(stdout, result.stdout, arguments)
+                self.assertTrue(result.stderr.startswith(stderr) and result.stderr.count("\n") == bool(stderr),
+                                result.stderr)
+                self.assertEqual(os.listdir(empty), [], arguments)
             # From the menu: the running one opens its panel; the launched one hands over.
-            self.assertEqual(subprocess.run(menu["Exec"].split(), env=desktop.env, timeout=10).returncode, 0)
-            wait_for(desktop.panel_active, what="the menu entry to open the panel")
-            desktop.xdotool("type", "--delay", "5", "installed")
-            wait_for(lambda: "installed" in desktop.read_document(), what="the note to be saved")
-            desktop.xdotool("key", "ctrl+q")
-            self.assertEqual(desktop.pindle.wait(5), 0)
+            self.assertEqual(run(menu["Exec"].split(), env=d.env).returncode, 0)
+            wait_for(d.panel_active, what="the menu entry to open the panel")
+            d.xdotool("type", "--delay", "5", "installed")
+            wait_for(lambda: "installed" in d.read_document(), what="the note to be saved")
+            d.xdotool("key", "ctrl+q")
+            self.assertEqual(d.pindle.wait(5), 0)
         finally:
-            desktop.close()
-
-    def install(self, prefix, destdir=None):
-        env = {k: v for k, v in os.environ.items() if k != "DESTDIR"}
-        with kept_manifest():
-            self.ok(["cmake", "--install", BUILD, "--prefix", prefix], env=dict(env, **({"DESTDIR": destdir} if destdir else {})))
+            d.close()
 
 
 class InstallTest(Packaging):
-    def test_a_prefix_install_is_complete_and_starts_from_its_entries(self):
+    def test_a_prefix_install_is_complete(self):
+        # A system install (/usr, /etc), staged with DESTDIR as distribution builds do, is the package's.
         prefix = os.path.join(self.root, "prefix")
-        self.install(prefix)
-        self.check_runs(*self.check_tree("", prefix, os.path.join(prefix, "etc")))
-
-    def test_a_system_install_puts_autostart_under_etc(self):
-        # Staged with DESTDIR, as distribution builds do.
-        self.install("/usr", destdir=self.root)
-        self.check_tree(self.root, "/usr", "/etc")
-        self.assertFalse(os.path.exists(os.path.join(self.root, "usr", "etc")))
+        with kept_manifest():
+            self.ok(["cmake", "--install", BUILD, "--prefix", prefix],
+                    env={k: v for k, v in os.environ.items() if k != "DESTDIR"})
+        self.check_tree("", prefix, os.path.join(prefix, "etc"))
 
 
 class DebianPackageTest(Packaging):

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Abuse suites for the real `pindle` on a private desktop (tests/e2e/desktop.py): killed while
-typing, ended in every way right after a keystroke, launched twice at once. No word that reached
-the disk may be lost and the document must always parse.
+typing, ended or closed in every way right after a keystroke, launched twice at once. No word that
+reached the disk may be lost and the document must always parse.
 
     stress.py PINDLE_BINARY kill-loop|endings|two-instances [--rounds N] [--seed S]
 
@@ -20,13 +20,17 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from desktop import Desktop, wait_for  # noqa: E402
+from desktop import Desktop, holds_for, wait_for  # noqa: E402
 
 
 def active_text(desktop):
     """The active note's text; fails when the document does not parse or names no note."""
     document = json.loads(desktop.read_document())
     return next(n["text"] for n in document["notes"] if n["id"] == document["activeId"])
+
+
+def leftovers(desktop):
+    return glob.glob(os.path.join(os.path.dirname(desktop.document()), ".notes.json.tmp-*"))
 
 
 def open_panel(desktop, launch=False):
@@ -46,7 +50,7 @@ def kill_round(desktop, number, rng):
     a prefix of what was typed, and no temporary file outlives the restart."""
     open_panel(desktop, launch=True)
     base = active_text(desktop) if desktop.read_document() else ""
-    assert not glob.glob(os.path.join(os.path.dirname(desktop.document()), ".notes.json.tmp-*")), "temporary files left"
+    assert not leftovers(desktop), "temporary files left"
     words = [f"c{number}"] + [rng.choice(["note", "kill", "save", "disk"]) for _ in range(rng.randint(5, 30))]
     delay = str(rng.randint(5, 40))
     # Now and then a pause long enough for a save to start when the kill comes. A word per call:
@@ -79,21 +83,19 @@ def quit_from_menu(desktop):
     desktop.xdotool("key", "Up", "Return")
 
 
-ENDINGS = {
-    "SIGTERM": lambda d: d.pindle.send_signal(signal.SIGTERM),
-    "SIGINT": lambda d: d.pindle.send_signal(signal.SIGINT),
-    "SIGHUP": lambda d: d.pindle.send_signal(signal.SIGHUP),
-    "ctrlq": lambda d: d.xdotool("key", "ctrl+q"),
-    "QuitPindle": quit_from_menu,
-    "panelclose": lambda d: d.xdotool("key", "Escape"),
-    "longword": lambda d: d.pindle.send_signal(signal.SIGTERM),
-}
+def click_away(desktop, then_on_the_icon=False):
+    """A click in the other window, and then one on the icon 50 ms later in the same xdotool run:
+    looking the icon up in between would let a loaded machine stretch the gap past the quarter
+    second in which a click does not reopen the panel."""
+    x, y, w, h = desktop.tray_icon()
+    icon = ["sleep", "0.05", "mousemove", str(x + w // 2), str(y + h // 2), "click", "1"] if then_on_the_icon else []
+    desktop.xdotool("mousemove", "200", "600", "click", "1", *icon)
 
 
 def launch_on_one_long_word(desktop):
     """Pindle started anew, its panel shown at launch on a note that is one 100 KB word (a pasted
     blob): the keys go in the moment the panel is there, while it may still be busy."""
-    if desktop.pindle and desktop.pindle.poll() is None:
+    if desktop.pindle:
         desktop.stop(desktop.pindle)
     document = json.loads(desktop.read_document())
     next(n for n in document["notes"] if n["id"] == document["activeId"])["text"] = "x" * 100_000
@@ -102,63 +104,58 @@ def launch_on_one_long_word(desktop):
     open_panel(desktop, launch=True)
 
 
-# Rows that start Pindle their own way.
-LAUNCHES = {"longword": launch_on_one_long_word}
+# Name, ending, whether Pindle keeps running (the panel only closes), how the panel is opened.
+ENDINGS = [
+    ("SIGTERM", lambda d: d.pindle.send_signal(signal.SIGTERM), False, open_panel),
+    ("SIGINT", lambda d: d.pindle.send_signal(signal.SIGINT), False, open_panel),
+    ("SIGHUP", lambda d: d.pindle.send_signal(signal.SIGHUP), False, open_panel),
+    ("ctrlq", lambda d: d.xdotool("key", "ctrl+q"), False, open_panel),
+    ("QuitPindle", quit_from_menu, False, open_panel),
+    ("Escape", lambda d: d.xdotool("key", "Escape"), True, open_panel),
+    ("clickaway", click_away, True, open_panel),
+    ("clickawayicon", lambda d: click_away(d, then_on_the_icon=True), True, open_panel),
+    ("longword", lambda d: d.pindle.send_signal(signal.SIGTERM), False, launch_on_one_long_word),
+]
 
 
 def endings_round(desktop, number, rng):
-    """Every way of ending, within 0.3 s of the last keystroke: the typed word is on disk."""
-    for name, end in ENDINGS.items():
+    """Every way of ending or closing, within 0.3 s of the last keystroke: the typed word is on disk,
+    written at once on a close, well before the typing pause would have; a click on the icon right
+    after a click elsewhere closed the panel does not reopen it."""
+    if number == 0:
+        desktop.open_other_window()
+    for name, end, closes, opening in ENDINGS:
         word = f"r{number}{name}"
-        if name in LAUNCHES:
-            LAUNCHES[name](desktop)
-        elif not desktop.pindle or desktop.pindle.poll() is not None:
+        if opening is open_panel and (not desktop.pindle or desktop.pindle.poll() is not None):
             desktop.start_pindle()
-        open_panel(desktop)
+        opening(desktop)
         desktop.xdotool("type", "--delay", "1", " " + word)
         end(desktop)
-        if name == "panelclose":
-            # Closing writes at once, well before the typing pause would have.
+        if closes:
             wait_for(lambda: word in desktop.read_document(), timeout=0.25, interval=0.005, what=f"{word} on closing")
+            assert holds_for(lambda: not desktop.panel_shown(), 0.5), f"{name}: the panel opened again"
         else:
             assert desktop.pindle.wait(10) == 0, f"{name}: exit status {desktop.pindle.returncode}"
             assert word in active_text(desktop), f"{name}: {word!r} is not on disk"
 
 
-def running_pindles(desktop):
-    """Live pindle processes of this desktop, told apart by their private runtime folder."""
-    found = []
-    for exe in glob.glob("/proc/[0-9]*/exe"):
-        try:
-            with open(exe.replace("exe", "environ"), "rb") as env, open(exe.replace("exe", "stat")) as stat:
-                if (os.path.basename(os.readlink(exe)).startswith("pindle") and stat.read().rsplit(")", 1)[1].split()[0] != "Z"
-                        and f"XDG_RUNTIME_DIR={desktop.runtime}".encode() in env.read().split(b"\0")):
-                    found.append(int(exe.split("/")[2]))
-        except OSError:
-            continue
-    return found
-
-
 def two_instances_round(desktop, number, rng):
     """Two launches at the same moment: exactly one keeps running, the other hands over."""
-    launches = [subprocess.Popen([desktop.pindle_binary], env=desktop.env, stdout=subprocess.DEVNULL,
-                                 stderr=subprocess.PIPE) for _ in range(2)]
+    launches = [desktop.spawn([desktop.pindle_binary], f"launch-{number}-{i}") for i in range(2)]
     try:
         loser = wait_for(lambda: next((p for p in launches if p.poll() is not None), None), timeout=10,
                          what="one launch to hand over")
         winner = launches[1 - launches.index(loser)]
-        assert loser.returncode == 0, f"the second launch exited {loser.returncode}: {loser.stderr.read()!r}"
-        time.sleep(0.05)
-        assert running_pindles(desktop) == [winner.pid] and winner.poll() is None, running_pindles(desktop)
+        assert loser.returncode == 0, f"the second launch exited {loser.returncode}"
+        assert holds_for(lambda: winner.poll() is None, 0.05), f"the first launch exited {winner.returncode}"
         json.loads(desktop.read_document())
     finally:
         for process in launches:
-            if process.poll() is None:
-                process.terminate()
-                process.wait(10)
+            desktop.stop(process, timeout=10)
 
 
-SUITES = {"kill-loop": (kill_round, None), "endings": (endings_round, "right"), "two-instances": (two_instances_round, None)}
+SUITES = {"kill-loop": (kill_round, "bare"), "endings": (endings_round, "openbox"),
+          "two-instances": (two_instances_round, "bare")}
 
 
 def main():
@@ -168,11 +165,11 @@ def main():
     parser.add_argument("--rounds", "--cycles", type=int, default=10)
     parser.add_argument("--seed", type=int, default=1)
     arguments = parser.parse_args()
-    one_round, tray = SUITES[arguments.suite]
+    one_round, kind = SUITES[arguments.suite]
     rng = random.Random(arguments.seed)
     passed = failed = 0
     started = time.monotonic()
-    desktop = Desktop(arguments.binary, tray=tray)
+    desktop = Desktop(arguments.binary, kind)
     try:
         for number in range(arguments.rounds):
             try:
@@ -181,13 +178,12 @@ def main():
             except (AssertionError, StopIteration, ValueError, subprocess.TimeoutExpired) as error:
                 failed += 1
                 print(f"FAIL round {number}: {error}", file=sys.stderr)
-                if desktop.pindle and desktop.pindle.poll() is None:
-                    desktop.pindle.kill()
-                    desktop.pindle.wait()
+                if desktop.pindle:
+                    desktop.stop(desktop.pindle, signal.SIGKILL)
         if arguments.suite == "kill-loop":
             # One last restart: the leftovers of the last kill are cleaned up too.
             open_panel(desktop, launch=True)
-            if glob.glob(os.path.join(os.path.dirname(desktop.document()), ".notes.json.tmp-*")):
+            if leftovers(desktop):
                 failed += 1
                 print("FAIL temporary files left after the last restart", file=sys.stderr)
     finally:
