@@ -61,11 +61,10 @@ class DesktopMatrix(DesktopTest):
             self.assertEqual(d.xprop(d.panel(), "_NET_WM_DESKTOP"), str(0xFFFFFFFF))
         if row["tray"] == "xembed":
             wait_for(lambda: d.picture(*icon) != plain, what="the icon highlighted while the panel is shown")
-        # Around the card: its corners and, under a compositor, its shadow, read against the
-        # desktop once the panel is closed again.
-        around = (x, y, w, h + 6)
+        # The card's corners and, under a compositor, its shadow, read against the desktop once the
+        # panel is closed again (not the caret: it blinks).
         shadowed = d.panel_window_geometry()[:4] != (x, y, w, h)  # the window has shadow margins
-        framed = wait_steady(lambda: d.picture(*around), 0.3, what="the panel to be drawn")
+        framed = wait_steady(lambda: self.frame(x, y, w, h), 0.3, what="the panel to be drawn")
         d.xdotool("type", "--delay", "10", "on the desktop")
         wait_for(lambda: "on the desktop" in d.read_document(), what="the text in notes.json")
 
@@ -80,7 +79,12 @@ class DesktopMatrix(DesktopTest):
         wait_for(lambda: not d.panel_shown(), what="a second click to close the panel")
         if row["tray"] == "xembed":
             wait_for(lambda: d.picture(*icon) == plain, what="the plain icon")
-        self.check_frame(framed, d.picture(*around), w, h, shadowed)
+        hidden = self.frame(x, y, w, h)
+        for corner, (shown, behind) in enumerate(zip(framed[:4], hidden)):
+            self.assertLessEqual(max(abs(a - b) for a, b in zip(shown, behind)), 24, f"corner {corner} is not cut round")
+        # A shadow is seen only against a desktop lighter than black (not an X11 root without a wallpaper).
+        if shadowed and min(hidden[4]) >= 16:
+            self.assertLess(max(framed[4]), min(hidden[4]) - 2, "no shadow under the card")
         if row.get("compositor_off"):
             # The compositor goes while Pindle runs: the next opening is a plain card, as placed.
             d.x(row["compositor_off"], check=True)
@@ -109,17 +113,11 @@ class DesktopMatrix(DesktopTest):
         self.assertEqual(d.pindle.wait(10), 0)
         self.assertIn("on the desktop", d.read_document())
 
-    def check_frame(self, shown, hidden, w, h, shadowed):
-        """The card's `w` x `h` rectangle and 6 px below it, with the panel open and closed: the
-        corners are cut round, and a compositor's shadow falls under the card."""
-        pixel = lambda picture, px, py: picture[(py * w + px) * 3:(py * w + px) * 3 + 3]  # noqa: E731
-        for px, py in ((0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1)):
-            self.assertLessEqual(max(abs(a - b) for a, b in zip(pixel(shown, px, py), pixel(hidden, px, py))), 24,
-                                 f"the card's corner at {(px, py)} is not cut round")
-        below = pixel(hidden, w // 2, h + 4)
-        # Seen only against a desktop lighter than black (not an X11 root without a wallpaper).
-        if shadowed and min(below) >= 16:
-            self.assertLess(max(pixel(shown, w // 2, h + 4)), min(below) - 2, "no shadow under the card")
+    def frame(self, x, y, w, h):
+        """The pixels of the card's four corners, and one 4 px below the middle of its bottom edge."""
+        picture = self.desktop.picture(x, y, w, h + 6)
+        return [picture[(py * w + px) * 3:(py * w + px) * 3 + 3]
+                for px, py in ((0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1), (w // 2, h + 4))]
 
     def menu_area(self, icon):
         """The part of the screen a menu of the icon covers: beside it, towards the screen."""
