@@ -153,23 +153,13 @@ constexpr bool isAsciiWhiteSpace(unsigned char c) {
     return c == ' ' || (c >= 0x09 && c <= 0x0D);
 }
 
-// Eight ASCII bytes at a time, as the lanes of a 64-bit word: each helper leaves the top bit of a
-// lane set where the byte has the property and clears every other bit. Bytes below 0x80 never
-// carry into the next lane, so the lanes stay independent.
-constexpr std::uint64_t kLanes = 0x0101010101010101ULL;
-constexpr std::uint64_t kTopBits = 0x8080808080808080ULL;
+// Sixteen ASCII bytes at a time, as the lanes of a vector (SSE2 on x86-64, NEON on ARM): a
+// comparison leaves -1 in a lane where it holds and 0 where not.
+using Lanes = unsigned char __attribute__((vector_size(16)));
+using LaneMask = signed char __attribute__((vector_size(16)));
 
-constexpr std::uint64_t lanesEqual(std::uint64_t bytes, unsigned char value) {
-    const std::uint64_t zeroWhereEqual = bytes ^ (kLanes * std::uint64_t{value});
-    return ~(zeroWhereEqual + kLanes * 0x7FU) & kTopBits;
-}
-
-constexpr std::uint64_t lanesAtLeast(std::uint64_t bytes, unsigned char value) {
-    return (bytes + kLanes * (0x80U - value)) & kTopBits;
-}
-
-constexpr std::uint64_t lanesWhiteSpace(std::uint64_t bytes) {
-    return lanesEqual(bytes, ' ') | (lanesAtLeast(bytes, 0x09) & ~lanesAtLeast(bytes, 0x0E));
+LaneMask lanesWhiteSpace(Lanes bytes) {
+    return (bytes == ' ') | ((bytes >= 0x09) & (bytes <= 0x0D));
 }
 
 // Counts the ASCII run [begin, end) of `s` into `counts`: every byte is a character except the
@@ -178,49 +168,45 @@ constexpr std::uint64_t lanesWhiteSpace(std::uint64_t bytes) {
 void countAsciiRun(std::string_view s, std::size_t begin, std::size_t end, Counts& counts, bool& inWord) {
     bool previousSpace = !inWord;
     bool previousCr = begin > 0 && s[begin - 1] == '\r';
-    // Word starts and joined LFs are summed lane by lane and added up every kBlocksPerSum blocks
-    // (a popcount per block is a library call on CPUs without the instruction). Eight bytes hold
-    // at most four of either, so the lanes of 63 blocks together stay below 256.
-    constexpr int kBlocksPerSum = 63;
-    std::uint64_t wordStarts = 0;
-    std::uint64_t joinedLineFeeds = 0;
-    int blocks = 0;
-    const auto addLanes = [&] {
-        counts.words += static_cast<std::size_t>((wordStarts * kLanes) >> 56);
-        counts.characters -= static_cast<std::size_t>((joinedLineFeeds * kLanes) >> 56);
-        wordStarts = 0;
-        joinedLineFeeds = 0;
-        blocks = 0;
-    };
-    std::size_t k = begin;
-    for (; k + 8 <= end; k += 8) {
-        std::uint64_t bytes = 0;
-        std::memcpy(&bytes, s.data() + k, sizeof bytes);
-        if constexpr (std::endian::native == std::endian::big) {
-            bytes = __builtin_bswap64(bytes); // the first byte in the lowest lane
-        }
-        const std::uint64_t space = lanesWhiteSpace(bytes);
-        const std::uint64_t cr = lanesEqual(bytes, '\r');
-        // Each lane's predecessor: the lane below, or for the lowest one the byte before these eight.
-        const std::uint64_t spaceBefore = (space << 8) | (previousSpace ? 0x80U : 0U);
-        const std::uint64_t crBefore = (cr << 8) | (previousCr ? 0x80U : 0U);
-        wordStarts += (~space & kTopBits & spaceBefore) >> 7;
-        joinedLineFeeds += (lanesEqual(bytes, '\n') & crBefore) >> 7;
-        counts.characters += 8;
-        previousSpace = (space >> 63) != 0;
-        previousCr = (cr >> 63) != 0;
-        if (++blocks == kBlocksPerSum) {
-            addLanes();
-        }
-    }
-    addLanes();
-    for (; k < end; ++k) {
+    const auto countByte = [&](std::size_t k) {
         const auto c = static_cast<unsigned char>(s[k]);
         const bool space = isAsciiWhiteSpace(c);
         counts.characters += static_cast<std::size_t>(!(c == '\n' && previousCr));
         counts.words += static_cast<std::size_t>(!space && previousSpace);
         previousSpace = space;
         previousCr = c == '\r';
+    };
+    if (begin == end) {
+        return;
+    }
+    // The first byte on its own: its predecessor is not part of the run. Each later block is set
+    // against the same sixteen bytes one earlier. Word starts and joined LFs are summed lane by
+    // lane, and the lanes added up before any of them can reach 256.
+    countByte(begin);
+    constexpr int kBlocksPerSum = 255;
+    std::size_t k = begin + 1;
+    while (k + 16 <= end) {
+        Lanes wordStarts{};
+        Lanes joinedLineFeeds{};
+        const std::size_t from = k;
+        for (int block = 0; block < kBlocksPerSum && k + 16 <= end; ++block, k += 16) {
+            Lanes bytes;
+            Lanes before;
+            std::memcpy(&bytes, s.data() + k, sizeof bytes);
+            std::memcpy(&before, s.data() + k - 1, sizeof before);
+            wordStarts -= reinterpret_cast<Lanes>(~lanesWhiteSpace(bytes) & lanesWhiteSpace(before));
+            joinedLineFeeds -= reinterpret_cast<Lanes>((bytes == '\n') & (before == '\r'));
+        }
+        counts.characters += k - from;
+        for (int lane = 0; lane < 16; ++lane) {
+            counts.words += wordStarts[lane];
+            counts.characters -= joinedLineFeeds[lane];
+        }
+        previousSpace = isAsciiWhiteSpace(static_cast<unsigned char>(s[k - 1]));
+        previousCr = s[k - 1] == '\r';
+    }
+    for (; k < end; ++k) {
+        countByte(k);
     }
     inWord = !previousSpace;
 }

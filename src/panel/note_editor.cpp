@@ -1,7 +1,10 @@
 #include "note_editor.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include <QApplication>
@@ -14,6 +17,7 @@
 #include <QTextBoundaryFinder>
 #include <QTextDocumentFragment>
 #include <QTextLayout>
+#include <QUtf8StringView>
 
 #include "notes/text.h"
 #include "platform/view/view_colors.h"
@@ -91,6 +95,44 @@ void cutIntoPieces(const QString& text, QStringList& pieces, std::vector<bool>& 
 
 bool continuesLine(const QTextBlock& block) {
     return block.isValid() && block.userState() == kSoftBreak;
+}
+
+// Whether the document made from `text` holds it character for character, so that a position in
+// the one is a position in the other: valid UTF-8 (QString::fromUtf8 also drops a leading byte
+// order mark), and nothing that a QTextDocument turns into a paragraph separator but a line feed
+// (it does so with CR, CR LF, U+2029 and its frame markers U+FDD0 and U+FDD1).
+bool mirroredByDocument(const std::string& text) {
+    const std::string_view view(text);
+    return view.find('\r') == std::string_view::npos && view.find("\u2029") == std::string_view::npos &&
+           view.find("\uFDD0") == std::string_view::npos && view.find("\uFDD1") == std::string_view::npos &&
+           !view.starts_with("\uFEFF") && QUtf8StringView(text).isValidUtf8();
+}
+
+// The byte `units` UTF-16 code units after byte `from` of the valid UTF-8 `text`; nullopt past its
+// end or inside a character of two units.
+std::optional<std::size_t> advanceUnits(const std::string& text, std::size_t from, std::size_t units) {
+    std::size_t at = from;
+    while (units > 0) {
+        std::uint64_t eight = 0;
+        if (units >= 8 && at + 8 <= text.size() &&
+            (std::memcpy(&eight, text.data() + at, 8), eight & 0x8080808080808080ULL) == 0) {
+            at += 8;
+            units -= 8;
+            continue;
+        }
+        if (at >= text.size()) {
+            return std::nullopt;
+        }
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::size_t width = length == 4 ? 2 : 1;
+        if (width > units) {
+            return std::nullopt;
+        }
+        at += length;
+        units -= width;
+    }
+    return at <= text.size() ? std::optional<std::size_t>(at) : std::nullopt;
 }
 
 class SpacedTextLayout final : public QPlainTextDocumentLayout {
@@ -175,6 +217,7 @@ NoteEditor::NoteEditor(QWidget* parent)
         m_caretOn = !m_caretOn;
         repaintCaret();
     });
+    connect(document, &QTextDocument::contentsChange, this, &NoteEditor::followChange);
     connect(this, &QPlainTextEdit::textChanged, this, &NoteEditor::reportChange);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &NoteEditor::showCaret);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { viewport()->update(); });
@@ -188,9 +231,14 @@ void NoteEditor::showNote(const std::string& id, const std::string& text) {
     m_loading = true;
     m_noteId = id;
     m_synced = text;
+    m_mirrored = mirroredByDocument(text);
+    m_edited = false;
+    m_knownUnits = 0;
+    m_knownBytes = 0;
     // A new document content: the undo history starts afresh, so undo never reaches into the text
     // of the note shown before.
     const QString plain = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    m_units = static_cast<std::size_t>(plain.size());
     QStringList pieces;
     std::vector<bool> soft;
     cutIntoPieces(plain, pieces, soft);
@@ -204,6 +252,8 @@ void NoteEditor::showNote(const std::string& id, const std::string& text) {
             block.setUserState(soft[i] ? kSoftBreak : -1);
         }
     }
+    m_length = document()->characterCount();
+    m_blocks = document()->blockCount();
     m_loading = false;
 }
 
@@ -224,7 +274,10 @@ QString NoteEditor::text() const {
 }
 
 QString NoteEditor::textBetween(int from, int to) const {
-    QString raw = document()->toRawText().mid(from, to - from);
+    QTextCursor range(document());
+    range.setPosition(from);
+    range.setPosition(to, QTextCursor::KeepAnchor);
+    QString raw = range.selectedText();
     if (m_hasSoftBreaks) {
         // Soft breaks are the separators before continuing blocks; the rest are line feeds.
         QString joined;
@@ -274,17 +327,89 @@ QRect NoteEditor::caretRect() const {
     return m_caretOn && hasFocus() ? caretGeometry() : QRect();
 }
 
+std::size_t NoteEditor::softBreaksBefore(int position) const {
+    std::size_t count = 0;
+    if (m_hasSoftBreaks) {
+        for (QTextBlock block = document()->begin().next(); block.isValid() && block.position() <= position;
+             block = block.next()) {
+            count += continuesLine(block) ? 1U : 0U;
+        }
+    }
+    return count;
+}
+
+void NoteEditor::followChange(int position, int /*removed*/, int added) {
+    if (m_loading || !m_mirrored) {
+        return;
+    }
+    // Typing, deleting and pasting within one block, with no line break made or taken, leave every
+    // other block (and whether it continues a line) as it was: only the changed range is read and
+    // converted, and the note's length before and after gives how much of it went, whatever the
+    // document counted. Anything else reads the whole text again.
+    const int length = document()->characterCount();
+    position = std::clamp(position, 0, length - 1);
+    int addedEnd = std::clamp(position + added, position, length - 1);
+    // Whole characters: a range that ends inside a surrogate pair (undo can report one) grows.
+    if (position > 0 && document()->characterAt(position).isLowSurrogate()) {
+        --position;
+    }
+    if (addedEnd < length - 1 && document()->characterAt(addedEnd).isLowSurrogate()) {
+        ++addedEnd;
+    }
+    std::optional<std::size_t> from;
+    std::optional<std::size_t> to;
+    QString inserted;
+    const std::size_t units = m_units + static_cast<std::size_t>(length) - static_cast<std::size_t>(m_length);
+    if (document()->blockCount() == m_blocks && document()->findBlock(position).contains(addedEnd)) {
+        inserted = textBetween(position, addedEnd);
+        const std::size_t start = static_cast<std::size_t>(position) - softBreaksBefore(position);
+        const std::size_t kept = units - static_cast<std::size_t>(inserted.size()); // of the note's units
+        if (units >= static_cast<std::size_t>(inserted.size()) && start <= kept && kept <= m_units) {
+            const bool afterKnown = m_knownUnits <= start;
+            from = advanceUnits(m_synced, afterKnown ? m_knownBytes : 0, start - (afterKnown ? m_knownUnits : 0));
+            to = from ? advanceUnits(m_synced, *from, m_units - kept) : std::nullopt;
+            m_knownUnits = start; // the text before the change is as it was
+        }
+    }
+    if (!to) {
+        m_mirrored = false;
+        return;
+    }
+    m_knownBytes = *from;
+    m_units = units;
+    m_length = length;
+    const QByteArray utf8 = inserted.toUtf8();
+    const std::string_view replaced = std::string_view(m_synced).substr(*from, *to - *from);
+    if (replaced != std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))) {
+        m_synced.replace(*from, *to - *from, utf8.constData(), static_cast<std::size_t>(utf8.size()));
+        m_edited = true;
+    }
+}
+
 void NoteEditor::reportChange() {
     if (m_loading) {
         return;
     }
-    const QByteArray utf8 = text().toUtf8();
-    const auto size = static_cast<std::size_t>(utf8.size());
-    if (size == m_synced.size() && std::memcmp(utf8.constData(), m_synced.data(), size) == 0) {
-        return; // a format-only or composition-only change
+    if (!m_mirrored) {
+        const QString whole = text();
+        const QByteArray utf8 = whole.toUtf8();
+        const auto size = static_cast<std::size_t>(utf8.size());
+        if (size != m_synced.size() || std::memcmp(utf8.constData(), m_synced.data(), size) != 0) {
+            m_synced.assign(utf8.constData(), size);
+            m_edited = true;
+        }
+        // From here on the note is what the document holds, position for position.
+        m_mirrored = true;
+        m_units = static_cast<std::size_t>(whole.size());
+        m_length = document()->characterCount();
+        m_blocks = document()->blockCount();
+        m_knownUnits = 0;
+        m_knownBytes = 0;
     }
-    m_synced.assign(utf8.constData(), size);
-    emit textEdited(m_synced);
+    if (m_edited) { // not for a format-only or composition-only change
+        m_edited = false;
+        emit textEdited(m_synced);
+    }
 }
 
 QRect NoteEditor::caretGeometry() const {

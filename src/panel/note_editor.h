@@ -59,6 +59,10 @@ private:
     // The note's text between two document positions, soft breaks left out.
     QString textBetween(int from, int to) const;
     void insertText(const QString& text);
+    std::size_t softBreaksBefore(int position) const;
+    // Applies one change of the document to m_synced where it can (see note_editor.cpp), or leaves
+    // the whole text to be read again.
+    void followChange(int position, int removed, int added);
     void reportChange();
     QRect caretGeometry() const;
     void showCaret();
@@ -66,6 +70,16 @@ private:
 
     std::string m_noteId;
     std::string m_synced; // the text last loaded or reported, byte for byte
+    // Whether m_synced is the document's text position for position (see followChange), its
+    // length in UTF-16 code units, the document's length and blocks then, and one place in both
+    // that the last change left as it was.
+    bool m_mirrored = false;
+    std::size_t m_units = 0;
+    int m_length = 0;
+    int m_blocks = 0;
+    std::size_t m_knownUnits = 0;
+    std::size_t m_knownBytes = 0;
+    bool m_edited = false; // m_synced changed since it was last reported
     bool m_loading = false;
     bool m_hasSoftBreaks = false;
     QColor m_tint;

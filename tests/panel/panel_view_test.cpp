@@ -291,23 +291,27 @@ private slots:
         QVERIFY(!QApplication::clipboard()->mimeData()->hasHtml());
 
         // A very long line is shown in pieces, yet stays one line: deleting at a piece's edge,
-        // copying across it and pasting another long line act on the text as it is.
+        // typing in a later piece, copying across an edge and pasting another long line act on
+        // the text as it is.
         fixture.store().updateActiveText(std::string(5000, 'a') + std::string(5000, 'b'));
         QVERIFY(editor->document()->blockCount() > 1);
         editor->setTextCursor(QTextCursor(editor->document()->findBlockByNumber(1)));
         QTest::keyClick(editor, Qt::Key_Backspace);
-        QCOMPARE(fixture.store().activeNote()->text, std::string(4999, 'a') + std::string(5000, 'b'));
+        editor->setTextCursor(QTextCursor(editor->document()->findBlockByNumber(1)));
+        editor->moveCursor(QTextCursor::NextCharacter);
+        QTest::keyClick(editor, Qt::Key_X);
+        const std::string typed = std::string(4096, 'a') + "x" + std::string(903, 'a') + std::string(5000, 'b');
+        QCOMPARE(fixture.store().activeNote()->text, typed);
         QTextCursor across(editor->document());
         across.setPosition(editor->document()->findBlockByNumber(1).position() - 5);
         across.setPosition(across.position() + 10, QTextCursor::KeepAnchor);
         editor->setTextCursor(across);
         editor->copy();
-        QCOMPARE(QApplication::clipboard()->text(), QString(9, QLatin1Char('a')));
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("aaaaaxaaa"));
         editor->moveCursor(QTextCursor::End);
         QApplication::clipboard()->setText(QString(9000, QLatin1Char('c')));
         editor->paste();
-        QCOMPARE(fixture.store().activeNote()->text,
-                 std::string(4999, 'a') + std::string(5000, 'b') + std::string(9000, 'c'));
+        QCOMPARE(fixture.store().activeNote()->text, typed + std::string(9000, 'c'));
     }
 };
 
