@@ -8,11 +8,11 @@
 #include "notes/scheduler.h"
 #include "panel/panel_view.h"
 #include "platform/desktop_color_scheme.h"
-#include "platform/font_preload.h"
 #include "platform/inotify_folder_watcher.h"
 #include "platform/qt_scheduler.h"
 #include "platform/quit_signals.h"
 #include "platform/single_instance.h"
+#include "platform/startup_preload.h"
 #include "platform/wayland_session.h"
 
 #include <QApplication>
@@ -77,7 +77,7 @@ int main(int argc, char* argv[]) {
     }
 
     // Gone before the application object, declared after it.
-    const pindle::FontPreload fonts;
+    const pindle::StartupPreload preload;
 
     pindle::QtScheduler scheduler;
     pindle::SystemClock clock;
@@ -89,11 +89,11 @@ int main(int argc, char* argv[]) {
     };
     services.contentSize = pindle::PanelView::size();
 
-    // Asked before the delegate starts, so the answer is usually in before anything is shown.
+    pindle::AppDelegate delegate(std::move(services), QApplication::arguments());
+    // Asked once the notes are read, while the session bus had that time to connect, and before
+    // the launch goes on: the answer is usually in before anything is shown.
     pindle::DesktopColorScheme colorScheme(QDBusConnection::sessionBus());
     colorScheme.start();
-
-    pindle::AppDelegate delegate(std::move(services), QApplication::arguments());
     QObject::connect(&instance, &pindle::SingleInstance::launched, &delegate, &pindle::AppDelegate::anotherLaunch);
     QObject::connect(&colorScheme, &pindle::DesktopColorScheme::schemeChanged, &delegate,
                      &pindle::AppDelegate::appearanceChanged);
