@@ -145,11 +145,22 @@ private:
     std::unordered_set<std::string> m_ids;
 };
 
-// FNV-1a over `bytes`, continuing from `hash`, then a SplitMix64 finaliser for a good spread.
-std::uint64_t mix(std::uint64_t hash, std::string_view bytes) {
+// FNV-1a over `bytes`, continuing from both hashes at once: two independent chains keep the
+// processor busy where one would wait for each multiply.
+void feed(std::array<std::uint64_t, 2>& hashes, std::string_view bytes) {
+    constexpr std::uint64_t kPrime = 0x100000001b3ULL;
+    std::uint64_t first = hashes[0];
+    std::uint64_t second = hashes[1];
     for (const char c : bytes) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+        const auto byte = static_cast<unsigned char>(c);
+        first = (first ^ byte) * kPrime;
+        second = (second ^ byte) * kPrime;
     }
+    hashes = {first, second};
+}
+
+// A SplitMix64 finaliser, for a good spread.
+std::uint64_t finish(std::uint64_t hash) {
     hash ^= hash >> 30U;
     hash *= 0xbf58476d1ce4e5b9ULL;
     hash ^= hash >> 27U;
@@ -166,10 +177,13 @@ std::vector<Note> mergeNotes(const std::vector<Note>& base, const std::vector<No
 }
 
 std::string conflictNoteId(std::string_view id, std::string_view noteText) {
-    std::string key(id);
-    key += '\0';
-    key += noteText;
-    const std::array<std::uint64_t, 2> halves = {mix(0xcbf29ce484222325ULL, key), mix(0x84222325cbf29ce4ULL, key)};
+    // Two FNV-1a hashes of the id, a NUL and the text, fed piece by piece: a note of megabytes is
+    // hashed at every start and save, and is not copied for it.
+    std::array<std::uint64_t, 2> halves = {0xcbf29ce484222325ULL, 0x84222325cbf29ce4ULL};
+    feed(halves, id);
+    feed(halves, std::string_view("\0", 1));
+    feed(halves, noteText);
+    halves = {finish(halves[0]), finish(halves[1])};
     std::array<unsigned char, 16> bytes{};
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<unsigned char>(halves[i / 8] >> (8 * (i % 8)));

@@ -142,13 +142,14 @@ void appendNote(std::string& out, const Note& note) {
 
 using Json = nlohmann::json;
 
-std::optional<Note> decodeNote(const Json& value) {
+// Takes the strings out of `value`: a note's text may be megabytes, and is not copied.
+std::optional<Note> decodeNote(Json& value) {
     if (!value.is_object()) {
         return std::nullopt;
     }
-    const auto text = [&value](const char* key) -> const std::string* {
+    const auto text = [&value](const char* key) -> std::string* {
         const auto found = value.find(key);
-        return found != value.end() && found->is_string() ? found->get_ptr<const std::string*>() : nullptr;
+        return found != value.end() && found->is_string() ? found->get_ptr<std::string*>() : nullptr;
     };
     const auto number = [&value](const char* key) -> std::optional<double> {
         const auto found = value.find(key);
@@ -166,7 +167,7 @@ std::optional<Note> decodeNote(const Json& value) {
     if (id == nullptr || color == nullptr || body == nullptr || !createdAt || !updatedAt) {
         return std::nullopt;
     }
-    return Note{*id, *color, *body, *createdAt, *updatedAt};
+    return Note{std::move(*id), std::move(*color), std::move(*body), *createdAt, *updatedAt};
 }
 
 std::string folderOf(const std::string& path) {
@@ -338,7 +339,7 @@ std::optional<Payload> decodePayload(std::string_view bytes) {
         const Json::parser_callback_t guard = [](int depth, Json::parse_event_t, Json&) {
             return depth <= kMaxDocumentDepth;
         };
-        const Json document = Json::parse(bytes.begin(), bytes.end(), guard);
+        Json document = Json::parse(bytes.begin(), bytes.end(), guard);
         if (!document.is_object()) {
             return std::nullopt;
         }
@@ -348,7 +349,7 @@ std::optional<Payload> decodePayload(std::string_view bytes) {
         }
         Payload payload;
         payload.notes.reserve(notes->size());
-        for (const Json& element : *notes) {
+        for (Json& element : *notes) {
             auto note = decodeNote(element);
             if (!note) {
                 return std::nullopt;
