@@ -32,6 +32,19 @@ void appendString(std::string& out, std::string_view s) {
     out += '"';
     std::size_t i = 0;
     while (i < s.size()) {
+        // A run of printable ASCII that needs no escape goes in at once: a pasted blob is one run.
+        std::size_t plain = i;
+        for (; plain < s.size(); ++plain) {
+            const auto b = static_cast<unsigned char>(s[plain]);
+            if (b < 0x20 || b >= 0x80 || b == '"' || b == '\\' || b == '/') {
+                break;
+            }
+        }
+        out.append(s.data() + i, plain - i);
+        i = plain;
+        if (i == s.size()) {
+            break;
+        }
         const auto c = static_cast<unsigned char>(s[i]);
         if (c >= 0x80) {
             // Validate one multi-byte sequence.

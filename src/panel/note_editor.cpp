@@ -55,6 +55,12 @@ constexpr int kSoftBreak = 1;
 // piece); the window grows while it holds no boundary past `at`. Starting at a boundary keeps the
 // rules that look back (emoji sequences, pairs of regional indicators) right within the window.
 qsizetype pieceEnd(const QString& line, qsizetype from, qsizetype at, qsizetype lineEnd) {
+    // Between two printable ASCII characters there is always a boundary (and a pasted blob is
+    // nothing else): no boundary finder needed.
+    const auto printable = [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; };
+    if (printable(line[at - 1]) && printable(line[at])) {
+        return at;
+    }
     for (qsizetype reach = 64;; reach *= 2) {
         const qsizetype windowEnd = std::min(lineEnd, at + reach);
         QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, QStringView(line).mid(from, windowEnd - from));
