@@ -546,6 +546,9 @@ def main():
     only = set(args.only.split(","))
 
     results = {}
+    # The machine may be shared: the load before and after tells how far to trust the figures.
+    load_before = os.getloadavg()
+    print("load average before: " + ", ".join(f"{v:.2f}" for v in load_before), file=sys.stderr)
     desktop = Desktop(os.path.abspath(args.pindle), "openbox")
     try:
         if args.panel_bench:
@@ -572,7 +575,7 @@ def main():
             runner.close()
     finally:
         desktop.close()
-    output = json.dumps({"load": os.getloadavg(), "samples": results}, indent=1)
+    output = json.dumps({"load before": load_before, "load": os.getloadavg(), "samples": results}, indent=1)
     if args.json:
         with open(args.json, "w") as f:
             f.write(output)

@@ -115,13 +115,14 @@ def main():
         with open(args.app) as f:
             app = json.load(f)
         rows += rows_from_app(app)
-        loads.append(("app suites", app.get("load")))
+        loads.append(("start of the app suites", app.get("load before")))
+        loads.append(("end of the app suites", app.get("load")))
     if args.core and os.path.exists(args.core):
         with open(args.core) as f:
             core = json.load(f)
         rows += rows_from_core(core)
         context = core.get("context", {})
-        loads.append(("core suite", context.get("load_avg")))
+        loads.append(("end of the core suite", context.get("load_avg")))
 
     header = ("suite", "measurement", "n", "median", "min", "max", "p99", "unit", "target", "")
     table = [header]
@@ -137,7 +138,7 @@ def main():
             print("  ".join("-" * w for w in widths))
     for what, load in loads:
         if load:
-            print(f"load average at the end of the {what}: " + ", ".join(f"{v:.2f}" for v in load) +
+            print(f"load average at the {what}: " + ", ".join(f"{v:.2f}" for v in load) +
                   f" ({os.cpu_count()} cores)")
     return 0
 
