@@ -484,7 +484,7 @@ def long_word(runner, runs, results):
             results.setdefault(f"long word {label}, quit", []).append(ms(exited - quit_at))
             results.setdefault(f"long word {label}, keys lost", []).append(lost)
             print(f"  long word {label}: shown {ms(shown - started):.0f} ms, quit {ms(exited - quit_at):.0f} ms,"
-                  f" {lost} keys lost", file=sys.stderr)
+                  f" {lost} keys lost (load {os.getloadavg()[0]:.1f})", file=sys.stderr)
             runner.stop()
 
 
