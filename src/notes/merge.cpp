@@ -41,17 +41,40 @@ const Note& later(const Note& a, const Note& b) {
     return a.createdAt >= b.createdAt ? a : b;
 }
 
+bool holds(const History* history, std::uint64_t hash) {
+    return history != nullptr && std::find(history->begin(), history->end(), hash) != history->end();
+}
+
+const History* findHistory(const Histories& histories, const std::string& id) {
+    const auto found = histories.find(id);
+    return found == histories.end() || found->second.empty() ? nullptr : &found->second;
+}
+
+// Of two texts both machines hold, the one the note keeps once they agree: the later, the
+// greater text when both are as late.
+const Note& settled(const Note& a, const Note& b) {
+    if (a.updatedAt != b.updatedAt) {
+        return a.updatedAt > b.updatedAt ? a : b;
+    }
+    return a.text >= b.text ? a : b;
+}
+
 class Merge {
 public:
     Merge(const std::vector<Note>& base, const std::vector<Note>& local, const std::vector<Note>& other,
-          MergeSource source, const std::function<bool(const Note&)>& seenBefore)
-        : m_seenBefore(seenBefore)
-        , m_base(indexById(base))
+          MergeSource source, const Histories& localHistory, const Histories& otherHistory)
+        : m_base(indexById(base))
         , m_local(indexById(local))
         , m_localNotes(local)
         , m_otherIndex(indexById(other))
         , m_other(other)
-        , m_copy(source == MergeSource::conflictCopy) {
+        , m_copy(source == MergeSource::conflictCopy)
+        , m_localHistory(localHistory)
+        , m_otherHistory(otherHistory) {
+        for (const Note& note : local) {
+            const Note* theirs = find(m_otherIndex, note.id);
+            m_concurrent = m_concurrent || (theirs != nullptr && descent(note, *theirs) == Descent::concurrent);
+        }
         for (const Note& note : local) {
             mergeLocal(note);
         }
@@ -60,39 +83,89 @@ public:
                 mergeOtherOnly(i);
             }
         }
+        dropSettledConflictNotes();
     }
 
     std::vector<Note> result;
+    Histories history;
 
 private:
+    enum class Descent { unknown, theirsOlder, theirsNewer, concurrent };
+
+    // How the other version of a note stands to ours, as far as the histories tell.
+    Descent descent(const Note& mine, const Note& theirs) const {
+        const std::uint64_t theirsHash = versionHash(theirs.id, theirs.text);
+        if (holds(findHistory(m_localHistory, mine.id), theirsHash)) {
+            return Descent::theirsOlder;
+        }
+        const History* theirsHistory = m_copy ? nullptr : findHistory(m_otherHistory, theirs.id);
+        if (theirsHistory == nullptr) {
+            return Descent::unknown;
+        }
+        return holds(theirsHistory, versionHash(mine.id, mine.text)) ? Descent::theirsNewer : Descent::concurrent;
+    }
+
     void mergeLocal(const Note& mine) {
         const Note* base = find(m_base, mine.id);
         const Note* theirs = find(m_otherIndex, mine.id);
         if (theirs == nullptr) {
-            // Deleted there: gone too when unchanged here. A copy deletes nothing.
-            if (m_copy || base == nullptr || !(*base == mine)) {
-                push(mine);
+            // Deleted there: gone too when unchanged here. A copy deletes nothing, nor does a
+            // document that grew beside ours.
+            if (m_copy || m_concurrent || base == nullptr || !(*base == mine)) {
+                pushMine(mine);
             }
             return;
         }
+        if (mine == *theirs) {
+            pushMine(mine);
+            return;
+        }
+        if (sameContent(mine, *theirs)) {
+            const Note& kept = m_copy ? mine : later(mine, *theirs);
+            &kept == &mine ? pushMine(mine) : pushTheirs(*theirs);
+            return;
+        }
+        switch (descent(mine, *theirs)) {
+        case Descent::theirsOlder:
+            pushMine(mine);
+            return;
+        case Descent::theirsNewer:
+            pushTheirs(*theirs);
+            return;
+        case Descent::concurrent:
+            if (find(m_otherIndex, conflictNoteId(mine.id, mine.text)) != nullptr) {
+                // They already keep our text beside theirs: both settle on the same arrangement.
+                if (&settled(mine, *theirs) == theirs) {
+                    pushTheirs(*theirs);
+                    return;
+                }
+            }
+            pushMine(mine);
+            pushConflict(mine, *theirs);
+            return;
+        case Descent::unknown:
+            break;
+        }
         const bool mineChanged = base == nullptr || !(*base == mine);
-        const bool theirsChanged = (base == nullptr || !(*base == *theirs)) && !seen(*theirs);
-        if (!theirsChanged || mine == *theirs) {
-            push(mine);
-        } else if (sameContent(mine, *theirs)) {
-            push(m_copy ? mine : later(mine, *theirs));
+        const bool theirsChanged = base == nullptr || !(*base == *theirs);
+        if (!theirsChanged) {
+            pushMine(mine);
         } else if (!mineChanged && !m_copy) {
-            push(*theirs);
+            pushTheirs(*theirs);
         } else {
             // Changed on both sides (a copy's differing text counts as such: it may be the older
             // one): both texts stay, the other one as a note of its own right after this one.
-            push(mine);
-            Note conflict{conflictNoteId(mine.id, theirs->text), mine.color, theirs->text, theirs->createdAt,
-                          theirs->updatedAt};
-            if (find(m_local, conflict.id) == nullptr && find(m_otherIndex, conflict.id) == nullptr &&
-                !(m_copy && holdsText(conflict.text))) {
-                push(std::move(conflict));
-            }
+            pushMine(mine);
+            pushConflict(mine, *theirs);
+        }
+    }
+
+    void pushConflict(const Note& mine, const Note& theirs) {
+        Note conflict{conflictNoteId(mine.id, theirs.text), mine.color, theirs.text, theirs.createdAt,
+                      theirs.updatedAt};
+        if (find(m_local, conflict.id) == nullptr && find(m_otherIndex, conflict.id) == nullptr &&
+            !(m_copy && holdsText(conflict.text))) {
+            push(std::move(conflict), nullptr);
         }
     }
 
@@ -103,8 +176,10 @@ private:
             if (theirs.isBlank() || holdsText(theirs.text)) {
                 return;
             }
-        } else if (const Note* base = find(m_base, theirs.id); (base != nullptr && *base == theirs) || seen(theirs)) {
+        } else if (const Note* base = find(m_base, theirs.id); base != nullptr && *base == theirs) {
             return; // deleted here, unchanged there
+        } else if (holds(findHistory(m_localHistory, theirs.id), versionHash(theirs.id, theirs.text))) {
+            return; // deleted here after this version
         }
         // After the nearest note that precedes it there and is already in the result.
         std::size_t position = 0;
@@ -118,16 +193,57 @@ private:
         }
         if (m_ids.insert(theirs.id).second) {
             result.insert(result.begin() + static_cast<std::ptrdiff_t>(position), theirs);
+            if (const History* kept = m_copy ? nullptr : findHistory(m_otherHistory, theirs.id)) {
+                history[theirs.id] = *kept;
+            }
         }
     }
 
-    void push(Note note) {
+    // A conflict note is one whose id is conflictNoteId(note, its text). Once this merge brings its
+    // note that text, or a text grown out of it, it keeps nothing the note does not: it goes, on
+    // both machines alike; so does one the other side brings that its note already holds.
+    void dropSettledConflictNotes() {
+        std::vector<std::uint64_t> textHashes;
+        std::vector<std::uint64_t> idHashes;
+        for (const Note& note : result) {
+            textHashes.push_back(hashDocument(note.text));
+            idHashes.push_back(hashDocument(note.id));
+        }
+        std::vector<bool> drop(result.size(), false);
+        for (std::size_t x = 0; x < result.size(); ++x) {
+            for (std::size_t n = 0; n < result.size() && !drop[x]; ++n) {
+                const Note* before = find(m_local, result[n].id);
+                const bool settledHere = before == nullptr || !(*before == result[n]);
+                if (n == x || drop[n] || (!settledHere && find(m_local, result[x].id) != nullptr)) {
+                    continue;
+                }
+                const bool sameText = textHashes[n] == textHashes[x] && result[n].text == result[x].text;
+                const History* grown = findHistory(history, result[n].id);
+                const bool ancestor = grown != nullptr && holds(grown, versionHash(idHashes[n], textHashes[x]));
+                drop[x] = (sameText || ancestor) && result[x].id == conflictNoteId(result[n].id, result[x].text);
+            }
+        }
+        std::size_t at = 0;
+        std::erase_if(result, [&](const Note& note) {
+            if (drop[at++]) {
+                history.erase(note.id);
+                return true;
+            }
+            return false;
+        });
+    }
+
+    void pushMine(const Note& mine) { push(mine, findHistory(m_localHistory, mine.id)); }
+    void pushTheirs(const Note& theirs) { push(theirs, m_copy ? nullptr : findHistory(m_otherHistory, theirs.id)); }
+
+    void push(Note note, const History* noteHistory) {
         if (m_ids.insert(note.id).second) {
+            if (noteHistory != nullptr) {
+                history[note.id] = *noteHistory;
+            }
             result.push_back(std::move(note));
         }
     }
-
-    bool seen(const Note& theirs) const { return !m_copy && m_seenBefore && m_seenBefore(theirs); }
 
     bool holdsText(std::string_view text) const {
         const auto same = [&](const Note& note) { return text::canonicallyEqual(note.text, text); };
@@ -135,13 +251,15 @@ private:
                std::any_of(m_localNotes.begin(), m_localNotes.end(), same);
     }
 
-    const std::function<bool(const Note&)>& m_seenBefore;
     Index m_base;
     Index m_local;
     const std::vector<Note>& m_localNotes;
     Index m_otherIndex;
     const std::vector<Note>& m_other;
     bool m_copy;
+    const Histories& m_localHistory;
+    const Histories& m_otherHistory;
+    bool m_concurrent = false;
     std::unordered_set<std::string> m_ids;
 };
 
@@ -171,9 +289,13 @@ std::uint64_t finish(std::uint64_t hash) {
 } // namespace
 
 std::vector<Note> mergeNotes(const std::vector<Note>& base, const std::vector<Note>& local,
-                             const std::vector<Note>& other, MergeSource source,
-                             const std::function<bool(const Note&)>& seenBefore) {
-    return Merge(base, local, other, source, seenBefore).result;
+                             const std::vector<Note>& other, MergeSource source, const Histories& localHistory,
+                             const Histories& otherHistory, Histories* mergedHistory) {
+    Merge merge(base, local, other, source, localHistory, otherHistory);
+    if (mergedHistory != nullptr) {
+        *mergedHistory = std::move(merge.history);
+    }
+    return std::move(merge.result);
 }
 
 std::string conflictNoteId(std::string_view id, std::string_view noteText) {

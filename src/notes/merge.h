@@ -1,8 +1,8 @@
 #pragma once
 
 #include "note.h"
+#include "notes_file.h"
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,15 +29,21 @@ enum class MergeSource {
 // - a note changed on both sides keeps the local version in place and gets the other side's text
 //   as a new note right after it, in the same colour, with an id derived from the note's id and
 //   that text (conflictNoteId), so two machines resolving the same conflict make the same note.
+// The histories (`localHistory` of the notes in memory, `otherHistory` as the document records
+// them) say which side changed a note: another machine's text that does not descend from ours
+// changed on both sides, even where ours is the base (the other machine never saw it), and then
+// the other document deletes nothing, as it may never have held what it lacks. A text this side
+// knows as an ancestor of its own is no change. Where both machines already keep the other's text
+// as a conflict note, both settle on the same arrangement: the later text in the note, the other
+// beside it. A conflict note whose text its note holds, or grew out of, goes.
 // A conflict copy adds notes the local side lacks (unless blank, or deleted here and unchanged
-// there) and conflict notes for texts that differ from both the local and the base version.
-// Pure; the result never has two notes with the same id.
-// `seenBefore`, when given, tells a version of a note this side has already read or written: the
-// other side bringing back such an older version (it had not seen the newer one yet) has not
-// changed the note.
+// there) and conflict notes for texts that differ from both the local and the base version and
+// are not ancestors of the local one.
+// Pure; the result never has two notes with the same id. `mergedHistory`, when given, receives
+// the histories of the result's notes.
 std::vector<Note> mergeNotes(const std::vector<Note>& base, const std::vector<Note>& local,
-                             const std::vector<Note>& other, MergeSource source,
-                             const std::function<bool(const Note&)>& seenBefore = {});
+                             const std::vector<Note>& other, MergeSource source, const Histories& localHistory = {},
+                             const Histories& otherHistory = {}, Histories* mergedHistory = nullptr);
 
 // The id of the note that holds `text` as the other side of a conflict on the note `id`: a
 // version 4 UUID in canonical lower-case form, the same on every machine for the same arguments.

@@ -137,11 +137,23 @@ void appendNumber(std::string& out, double value) {
     out.append(buffer.data(), result.ptr);
 }
 
-void appendNote(std::string& out, const Note& note) {
+void appendNote(std::string& out, const Note& note, const History* history) {
     out += "    {\n      \"color\" : ";
     appendString(out, note.color);
     out += ",\n      \"createdAt\" : ";
     appendNumber(out, note.createdAt);
+    if (history != nullptr && !history->empty()) {
+        constexpr char kHex[] = "0123456789abcdef";
+        out += ",\n      \"history\" : [";
+        for (std::size_t i = 0; i < history->size() && i < kHistoryLength; ++i) {
+            out += i == 0 ? "\n        \"" : ",\n        \"";
+            for (int shift = 60; shift >= 0; shift -= 4) {
+                out += kHex[((*history)[i] >> static_cast<unsigned>(shift)) & 0xFU];
+            }
+            out += '"';
+        }
+        out += "\n      ]";
+    }
     out += ",\n      \"id\" : ";
     appendString(out, note.id);
     out += ",\n      \"text\" : ";
@@ -181,6 +193,28 @@ std::optional<Note> decodeNote(Json& value) {
         return std::nullopt;
     }
     return Note{std::move(*id), std::move(*color), std::move(*body), *createdAt, *updatedAt};
+}
+
+// A note's "history" when it is one: 16 lower-case hex digits a hash, its own version's first.
+// Anything else is no history, and never makes the document unreadable.
+History decodeHistory(const Json& value, const Note& note) {
+    const auto found = value.find("history");
+    if (found == value.end() || !found->is_array() || found->empty()) {
+        return {};
+    }
+    History history;
+    for (const Json& element : *found) {
+        const auto* hex = element.is_string() ? element.get_ptr<const std::string*>() : nullptr;
+        std::uint64_t hash = 0;
+        if (hex == nullptr || hex->size() != 16 || hex->find_first_not_of("0123456789abcdef") != std::string::npos) {
+            return {};
+        }
+        std::from_chars(hex->data(), hex->data() + hex->size(), hash, 16);
+        if (history.size() < kHistoryLength) {
+            history.push_back(hash);
+        }
+    }
+    return history.front() == versionHash(note.id, note.text) ? history : History{};
 }
 
 std::string folderOf(const std::string& path) {
@@ -314,7 +348,23 @@ std::uint64_t hashDocument(std::string_view bytes) {
     return hash;
 }
 
-std::string encodeDocument(const std::vector<Note>& notes, const std::optional<std::string>& activeId) {
+std::uint64_t versionHash(std::string_view id, std::string_view text) {
+    return versionHash(hashDocument(id), hashDocument(text));
+}
+
+std::uint64_t versionHash(std::uint64_t idHash, std::uint64_t textHash) {
+    // The id's and the text's own hashes, mixed (SplitMix64's finaliser): a note's text hashed once
+    // serves every id it is compared under.
+    std::uint64_t hash = idHash ^ (textHash * 0x9e3779b97f4a7c15ULL);
+    hash ^= hash >> 30U;
+    hash *= 0xbf58476d1ce4e5b9ULL;
+    hash ^= hash >> 27U;
+    hash *= 0x94d049bb133111ebULL;
+    return hash ^ (hash >> 31U);
+}
+
+std::string encodeDocument(const std::vector<Note>& notes, const std::optional<std::string>& activeId,
+                           const Histories& history) {
     std::size_t estimate = 64;
     for (const Note& note : notes) {
         estimate += note.text.size() + note.id.size() + 160;
@@ -330,14 +380,15 @@ std::string encodeDocument(const std::vector<Note>& notes, const std::optional<s
     out += "  \"notes\" : [";
     for (std::size_t i = 0; i < notes.size(); ++i) {
         out += i == 0 ? "\n" : ",\n";
-        appendNote(out, notes[i]);
+        const auto found = history.find(notes[i].id);
+        appendNote(out, notes[i], found == history.end() ? nullptr : &found->second);
     }
     out += notes.empty() ? "]\n}" : "\n  ]\n}";
     return out;
 }
 
 std::string encodePayload(const Payload& payload) {
-    return encodeDocument(payload.notes, payload.activeId);
+    return encodeDocument(payload.notes, payload.activeId, payload.history);
 }
 
 std::optional<Payload> decodePayload(std::string_view bytes) {
@@ -366,6 +417,9 @@ std::optional<Payload> decodePayload(std::string_view bytes) {
             auto note = decodeNote(element);
             if (!note) {
                 return std::nullopt;
+            }
+            if (History history = decodeHistory(element, *note); !history.empty()) {
+                payload.history.emplace(note->id, std::move(history)); // a repeated id: the first note's
             }
             payload.notes.push_back(std::move(*note));
         }

@@ -11,16 +11,31 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace pindle {
 
 class FileSystem;
 
-// The notes document: the ordered notes and the id of the active one.
+// What a note's text descends from, as the document records it beside the note ("history", which
+// other programs ignore): the hash of the version itself (versionHash), then those of the versions
+// saved before it, newest first, at most kHistoryLength. Two machines editing one note through a
+// sync engine tell from it whether the other's text grew out of theirs or beside it. A history
+// whose first hash is not its note's own (another program changed the text) is no history.
+using History = std::vector<std::uint64_t>;
+using Histories = std::unordered_map<std::string, History>; // by note id
+inline constexpr std::size_t kHistoryLength = 32;
+
+// The hash of one version of a note: its id and its text; the second form from hashDocument() of each.
+std::uint64_t versionHash(std::string_view id, std::string_view text);
+std::uint64_t versionHash(std::uint64_t idHash, std::uint64_t textHash);
+
+// The notes document: the ordered notes, the id of the active one and the notes' histories.
 struct Payload {
     std::vector<Note> notes;
     std::optional<std::string> activeId;
+    Histories history = {};
 };
 
 // Documents larger than this are unreadable: it keeps a hostile file (a 100 GB sparse one) from
@@ -33,7 +48,8 @@ inline constexpr int kMaxDocumentDepth = 8;
 // The exact written form: sorted keys, two-space indentation, " : ", "\/", non-ASCII as is,
 // whole timestamps as plain integers, no newline at the end.
 std::string encodePayload(const Payload& payload);
-std::string encodeDocument(const std::vector<Note>& notes, const std::optional<std::string>& activeId);
+std::string encodeDocument(const std::vector<Note>& notes, const std::optional<std::string>& activeId,
+                           const Histories& history = {});
 
 // Strict reading: "notes" must be an array of complete note objects, "activeId" a string, null
 // or absent; other members are ignored. Anything else (including invalid UTF-8, a byte order

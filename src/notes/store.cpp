@@ -226,10 +226,10 @@ Store::DiskState Store::absorbExternalChanges() {
         } else if (auto document = decodePayload(bytes)) {
             const std::vector<Note> previousBase = std::exchange(m_base, std::move(document->notes));
             documentMerged = true;
-            adoptMerged(mergeNotes(previousBase, m_notes, m_base, MergeSource::document, [this](const Note& note) {
-                return m_seenVersions.contains(hashDocument(conflictNoteId(note.id, note.text)));
-            }));
-            rememberVersions(m_base);
+            Histories merged;
+            adoptMerged(mergeNotes(previousBase, m_notes, m_base, MergeSource::document, m_history, document->history,
+                                   &merged));
+            adoptHistory(std::move(merged));
             m_known = identity;
             m_unreadableDocumentOnDisk = false;
             m_unreadableSince.reset();
@@ -250,24 +250,57 @@ Store::DiskState Store::absorbExternalChanges() {
             continue; // unreadable copies are left alone
         }
         // Against the document as it is now: what the copy holds beyond that is what it adds.
-        adoptMerged(mergeNotes(m_base, m_notes, copy->notes, MergeSource::conflictCopy));
+        Histories merged;
+        adoptMerged(mergeNotes(m_base, m_notes, copy->notes, MergeSource::conflictCopy, m_history, {}, &merged));
+        adoptHistory(std::move(merged));
         m_mergedCopies.push_back(path);
     }
     needsSave = needsSave || !m_mergedCopies.empty() || (documentMerged && m_notes != m_base);
     return needsSave ? DiskState::merged : DiskState::unchanged;
 }
 
-void Store::rememberVersions(const std::vector<Note>& notes, const std::vector<Note>& already) {
-    std::unordered_map<std::string_view, const Note*> before;
-    for (const Note& note : already) {
-        before.emplace(note.id, &note);
-    }
-    for (const Note& note : notes) {
-        const auto known = before.find(note.id);
-        if (known == before.end() || known->second->text != note.text) {
-            m_seenVersions.insert(hashDocument(conflictNoteId(note.id, note.text)));
+void Store::adoptHistory(Histories merged) {
+    // A note the merge kept has the history it came with; one deleted elsewhere or here keeps its
+    // own for a while (see extendHistory).
+    for (auto& [id, history] : m_history) {
+        if (std::none_of(m_notes.begin(), m_notes.end(), [&](const Note& note) { return note.id == id; })) {
+            merged.emplace(id, std::move(history));
         }
     }
+    m_history = std::move(merged);
+}
+
+void Store::extendHistory() {
+    std::unordered_map<std::string_view, const Note*> base;
+    for (const Note& note : m_base) {
+        base.emplace(note.id, &note);
+    }
+    for (const Note& note : m_notes) {
+        const std::uint64_t self = versionHash(note.id, note.text);
+        History& history = m_history[note.id];
+        if (history.empty()) {
+            // Changed here since it was read or written without one: it grew out of that version.
+            const auto known = base.find(note.id);
+            if (known == base.end() || known->second->text == note.text) {
+                m_history.erase(note.id);
+                continue;
+            }
+            history.push_back(versionHash(note.id, known->second->text));
+        } else if (history.front() == self) {
+            continue;
+        }
+        history.insert(history.begin(), self);
+        if (history.size() > kHistoryLength) {
+            history.resize(kHistoryLength);
+        }
+    }
+    // Deleted notes' histories: a few are enough for the versions still on their way back.
+    std::size_t deleted = 0;
+    std::erase_if(m_history, [&](const auto& entry) {
+        const bool gone =
+            std::none_of(m_notes.begin(), m_notes.end(), [&](const Note& n) { return n.id == entry.first; });
+        return gone && ++deleted > kHistoryLength;
+    });
 }
 
 void Store::adoptMerged(std::vector<Note> merged) {
@@ -314,7 +347,9 @@ void Store::load() {
         }
     }
     m_base = m_notes;
-    rememberVersions(m_base);
+    if (document) {
+        m_history = std::move(document->history);
+    }
     notify(StoreChange::notes);
     if (m_notes.empty()) {
         m_notes.push_back(Note::make(m_notes, m_services.clock));
@@ -386,7 +421,8 @@ FileStatus Store::attemptWrite() {
         }
         m_unreadableDocumentOnDisk = false;
     }
-    const std::string document = encodeDocument(m_notes, m_activeId);
+    extendHistory();
+    const std::string document = encodeDocument(m_notes, m_activeId, m_history);
     if (document.size() > kMaxDocumentBytes) {
         return {FileStatus::Kind::failed, EFBIG}; // it could never be read back
     }
@@ -394,8 +430,7 @@ FileStatus Store::attemptWrite() {
     const FileStatus status = m_file.replace(document, &written);
     if (status.ok()) {
         m_known = written;
-        const std::vector<Note> previous = std::exchange(m_base, m_notes);
-        rememberVersions(m_base, previous);
+        m_base = m_notes;
         m_unreadableSince.reset();
         for (const std::string& copy : m_mergedCopies) {
             m_file.remove(copy);
@@ -406,7 +441,8 @@ FileStatus Store::attemptWrite() {
 }
 
 std::optional<std::filesystem::path> Store::keepEmergencyCopy() {
-    return writeEmergencyCopy(m_services.fileSystem, encodeDocument(m_notes, m_activeId), m_services.clock.now());
+    return writeEmergencyCopy(m_services.fileSystem, encodeDocument(m_notes, m_activeId, m_history),
+                              m_services.clock.now());
 }
 
 } // namespace pindle

@@ -12,7 +12,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace pindle {
@@ -100,6 +99,8 @@ public:
     std::optional<std::filesystem::path> keepEmergencyCopy();
 
     const std::filesystem::path& fileURL() const { return m_file.path(); }
+    // The notes' histories as the next save writes them beside the notes.
+    const Histories& history() const { return m_history; }
     // The outcome of the most recent write: what the panel shows while saves fail. Observers hear
     // StoreChange::saveStatus when it changes.
     const FileStatus& lastWriteStatus() const { return m_lastWrite; }
@@ -132,12 +133,11 @@ private:
     // last common version of every merge.
     std::optional<DocumentIdentity> m_known;
     std::vector<Note> m_base;
-    // Every version of a note (id and text) read from or written to the document: an older one
-    // coming back from a machine that had not seen the newer is no change.
-    std::unordered_set<std::uint64_t> m_seenVersions;
-    // Remembers each note's version in `notes`; those equal to the same note in `already` were
-    // remembered before and are not hashed again (every save would otherwise hash all the text).
-    void rememberVersions(const std::vector<Note>& notes, const std::vector<Note>& already = {});
+    // Each note's history as last read or written (see History), and those of a few notes deleted
+    // here, so that an older version of one coming back from another machine stays deleted.
+    Histories m_history;
+    void adoptHistory(Histories merged);
+    void extendHistory();
     // Conflict copies already merged, removed after the next durable save.
     std::vector<std::string> m_mergedCopies;
     std::optional<Scheduler::TaskId> m_checkWork;

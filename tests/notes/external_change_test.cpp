@@ -79,6 +79,21 @@ protected:
     }
 };
 
+TEST_F(ExternalChange, TextTypedOnAMachineThatNeverSawOurSaveIsKeptBesideIt) {
+    store.updateActiveText("typed here");
+    time.advance(Store::kSaveDelay);
+    // The other machine typed into the note as it was before: its history says so.
+    Payload there = decodePayload(readFile(file)).value();
+    const std::string id = there.notes[0].id;
+    ASSERT_EQ(there.history.at(id), (History{versionHash(id, "typed here"), versionHash(id, "")}));
+    there.notes[0].text = "typed there";
+    there.history[id] = {versionHash(id, "typed there"), versionHash(id, "")};
+    replaceDocument(there);
+    watcher.report("notes.json");
+    time.advance(Store::kSettleDelay);
+    EXPECT_EQ(texts(decodePayload(readFile(file))->notes), (std::vector<std::string>{"typed here", "typed there"}));
+}
+
 TEST_F(ExternalChange, TheWatcherBringsChangesInOnceAndIgnoresOurOwnSaves) {
     EXPECT_EQ(watcher.watched, std::vector<std::filesystem::path>{folder.path()});
     store.updateActiveText("local words");

@@ -11,15 +11,23 @@ namespace pindle {
 namespace {
 
 // "a=one b=" is note a holding "one" and note b holding nothing; "a~two" is the conflict note that
-// holds "two" beside note a.
-std::vector<Note> notes(const std::string& shorthand) {
+// holds "two" beside note a; "a=3<2<1" is note a holding "3" with the history 3, 2, 1.
+std::vector<Note> notes(const std::string& shorthand, Histories* history = nullptr) {
     std::vector<Note> result;
     std::istringstream words(shorthand);
     for (std::string word; words >> word;) {
         const auto mark = word.find_first_of("=~");
         const std::string id = word.substr(0, mark);
-        const std::string text = word.substr(mark + 1);
+        std::istringstream versions(word.substr(mark + 1));
+        std::string text;
+        std::getline(versions, text, '<');
         result.push_back({word[mark] == '~' ? conflictNoteId(id, text) : id, "#5b8def", text, 1, 1});
+        for (std::string version = text; history != nullptr && word.find('<') != std::string::npos;) {
+            (*history)[id].push_back(versionHash(id, version));
+            if (!std::getline(versions, version, '<')) {
+                break;
+            }
+        }
     }
     return result;
 }
@@ -81,18 +89,33 @@ const Row kRows[] = {
     {"copy: the version the document holds", kCopy, "a=1", "a=typed", "a=1", "a=typed"},
     {"copy: blank or known texts add nothing", kCopy, "a=1", "a=1", "a=1 d= m=1", "a=1"},
     {"copy: a conflict note made before", kCopy, "a=3", "a=2 a~1", "a=1", "a=2 a~1"},
+    {"copy: an earlier text the note grew out of", kCopy, "a=3<2<1", "a=3<2<1", "a=2", "a=3"},
+    // Histories: another machine's text grew out of ours, or beside it although ours is the base.
+    {"grew out of ours", kDocument, "a=1", "a=1<0", "a=2<1<0", "a=2"},
+    {"grew beside ours", kDocument, "a=1", "a=1<0", "a=2<0", "a=1 a~2"},
+    {"grew beside ours: their lack deletes nothing", kDocument, "a=1 b=2", "a=1<0 b=2", "a=2<0", "a=1 a~2 b=2"},
+    {"both keep the other's text: they settle alike", kDocument, "a=1<0 a~2", "a=1<0 a~2", "a=2<0 a~1", "a=2 a~1"},
+    {"their text grew out of a conflict note's", kDocument, "a=1 a~2", "a=1 a~2", "a=3<2<1 a~2", "a=3"},
 };
 
 class MergeRule : public ::testing::TestWithParam<Row> {};
 
 TEST_P(MergeRule, KeepsEveryWordAndIsTheSameInBothOrders) {
     const Row& row = GetParam();
-    const auto merged = mergeNotes(notes(row.base), notes(row.local), notes(row.other), row.source);
+    Histories local;
+    Histories other;
+    const auto merged =
+        mergeNotes(notes(row.base), notes(row.local, &local), notes(row.other, &other), row.source, local, other);
     EXPECT_EQ(describe(merged), row.expected);
-    if (row.source == MergeSource::document) {
-        // Whichever machine merges, the same texts survive; only their places differ.
-        const auto mirrored = mergeNotes(notes(row.base), notes(row.other), notes(row.local), row.source);
+    // Whichever machine merges, the same texts survive; only their places differ. Where both hold
+    // both texts, the places too. (Two rows have one side hold what the other cannot have.)
+    const std::string rule = row.rule;
+    if (row.source == MergeSource::document && !rule.ends_with("deletes nothing") && !rule.ends_with("note's")) {
+        const auto mirrored = mergeNotes(notes(row.base), notes(row.other), notes(row.local), row.source, other, local);
         EXPECT_EQ(sortedTexts(mirrored), sortedTexts(merged));
+        if (rule.starts_with("both keep")) {
+            EXPECT_EQ(describe(mirrored), row.expected);
+        }
     }
 }
 
@@ -104,9 +127,11 @@ INSTANTIATE_TEST_SUITE_P(Rules, MergeRule, ::testing::ValuesIn(kRows), [](const 
     return name;
 });
 
-TEST(MergeRule, AnOlderVersionSeenHereBeforeIsNoChangeThere) {
-    const auto seenOne = [](const Note& note) { return note.text == "1"; };
-    EXPECT_EQ(describe(mergeNotes(notes("a=2 b=2"), notes("a=2"), notes("a=1 b=1"), kDocument, seenOne)), "a=2");
+TEST(MergeRule, AnOlderVersionKnownHereIsNoChangeThere) {
+    Histories local;
+    const auto mine = notes("a=2<1", &local);
+    local["b"] = {versionHash("b", "2"), versionHash("b", "1")}; // deleted here
+    EXPECT_EQ(describe(mergeNotes(notes("a=2 b=2"), mine, notes("a=1 b=1"), kDocument, local)), "a=2");
     EXPECT_EQ(describe(mergeNotes(notes("a=2 b=2"), notes("a=2"), notes("a=1 b=1"), kDocument)), "a=1 b=1");
 }
 

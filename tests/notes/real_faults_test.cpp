@@ -68,7 +68,7 @@ TEST(RealFileSystemFaults, AFullOrReadOnlyDiskKeepsTheOldDocumentAndTheNextSaveW
         fault.fault(mount, false);
         store.flush();
         EXPECT_TRUE(store.lastWriteStatus().ok());
-        EXPECT_EQ(testing::readFile(file), encodeDocument(store.notes(), store.activeId()));
+        EXPECT_EQ(testing::readFile(file), encodeDocument(store.notes(), store.activeId(), store.history()));
     }
 }
 

@@ -127,7 +127,7 @@ TEST_P(SaveFaults, EveryFailingCallLeavesTheOldDocumentOrTheNewOneNeverAPartOrAS
         store->flush();
         fs.disarm();
         const std::string now = readFile(file);
-        const std::string expected = encodeDocument(store->notes(), store->activeId());
+        const std::string expected = encodeDocument(store->notes(), store->activeId(), store->history());
         EXPECT_TRUE(now == before || now == expected) << "a partial document: " << now;
         if (now != expected) {
             EXPECT_FALSE(store->lastWriteStatus().ok()) << "a failed save reported as success";
@@ -164,7 +164,7 @@ TEST_F(SavingTest, ShortWritesAndInterruptedCallsStillWriteEverything) {
     store->flush();
     fs.shortWrites = false;
     EXPECT_TRUE(store->lastWriteStatus().ok());
-    EXPECT_EQ(readFile(file), encodeDocument(store->notes(), store->activeId()));
+    EXPECT_EQ(readFile(file), encodeDocument(store->notes(), store->activeId(), store->history()));
 
     fs.arm(0, 0, false);
     store->flush();
@@ -174,7 +174,7 @@ TEST_F(SavingTest, ShortWritesAndInterruptedCallsStillWriteEverything) {
         fs.arm(k, EINTR, false);
         store->flush();
         EXPECT_TRUE(store->lastWriteStatus().ok()) << "EINTR from " << fs.log[static_cast<std::size_t>(k - 1)];
-        EXPECT_EQ(readFile(file), encodeDocument(store->notes(), store->activeId()));
+        EXPECT_EQ(readFile(file), encodeDocument(store->notes(), store->activeId(), store->history()));
     }
 }
 
@@ -245,7 +245,7 @@ TEST_P(DocumentInPlace, OnlyARegularFileOrNothingIsReadAndReplaced) {
         setenv("HOME", savedHome.c_str(), 1);
         ASSERT_TRUE(copy);
         EXPECT_EQ(copy->parent_path(), folder.path());
-        EXPECT_EQ(readFile(*copy), encodeDocument(store->notes(), store->activeId()));
+        EXPECT_EQ(readFile(*copy), encodeDocument(store->notes(), store->activeId(), store->history()));
         EXPECT_EQ(permissionsOf(*copy), 0600u);
     }
 }
@@ -311,7 +311,7 @@ TEST_F(SavingTest, WhereHardLinksAreRefusedTheUnreadableDocumentIsMovedAside) {
     const auto names = namesIn(file.parent_path());
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(readFile(file.parent_path() / names[1]), "damaged");
-    EXPECT_EQ(readFile(file), encodeDocument(store->notes(), store->activeId()));
+    EXPECT_EQ(readFile(file), encodeDocument(store->notes(), store->activeId(), store->history()));
 }
 
 TEST_F(SavingTest, ADocumentThatCannotBeSetAsideIsNotReplaced) {
