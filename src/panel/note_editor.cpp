@@ -76,9 +76,9 @@ qsizetype pieceEnd(const QString& line, qsizetype from, qsizetype at, qsizetype 
     }
 }
 
-// `text` cut into the pieces it is shown as; `soft[i]` tells whether piece i continues the line
-// of piece i - 1.
-void cutIntoPieces(const QString& text, QStringList& pieces, std::vector<bool>& soft) {
+// `text` cut into the pieces it is shown as (views into `text`); `soft[i]` tells whether piece i
+// continues the line of piece i - 1.
+void cutIntoPieces(const QString& text, QList<QStringView>& pieces, std::vector<bool>& soft) {
     qsizetype lineStart = 0;
     while (lineStart <= text.size()) {
         qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), lineStart);
@@ -90,7 +90,7 @@ void cutIntoPieces(const QString& text, QStringList& pieces, std::vector<bool>& 
         do {
             const qsizetype end =
                 lineEnd - at > kPieceLength ? pieceEnd(text, at, at + kPieceLength, lineEnd) : lineEnd;
-            pieces.append(text.mid(at, end - at));
+            pieces.append(QStringView(text).mid(at, end - at));
             soft.push_back(continuation);
             continuation = true;
             at = end;
@@ -245,14 +245,22 @@ void NoteEditor::showNote(const std::string& id, const std::string& text) {
     // of the note shown before.
     const QString plain = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     m_units = static_cast<std::size_t>(plain.size());
-    QStringList pieces;
+    QList<QStringView> pieces;
     std::vector<bool> soft;
     cutIntoPieces(plain, pieces, soft);
     m_hasSoftBreaks = std::find(soft.begin(), soft.end(), true) != soft.end();
     if (!m_hasSoftBreaks) {
         setPlainText(plain);
     } else {
-        setPlainText(pieces.join(QLatin1Char('\n')));
+        QString shown;
+        shown.reserve(plain.size() + pieces.size());
+        for (qsizetype i = 0; i < pieces.size(); ++i) {
+            if (i > 0) {
+                shown.append(QLatin1Char('\n'));
+            }
+            shown.append(pieces[i]);
+        }
+        setPlainText(shown);
         std::size_t i = 0;
         for (QTextBlock block = document()->begin(); block.isValid() && i < soft.size(); block = block.next(), ++i) {
             block.setUserState(soft[i] ? kSoftBreak : -1);
@@ -508,7 +516,7 @@ void NoteEditor::insertFromMimeData(const QMimeData* source) {
 }
 
 void NoteEditor::insertText(const QString& text) {
-    QStringList pieces;
+    QList<QStringView> pieces;
     std::vector<bool> soft;
     cutIntoPieces(text, pieces, soft);
     if (std::find(soft.begin(), soft.end(), true) == soft.end()) {
@@ -523,7 +531,7 @@ void NoteEditor::insertText(const QString& text) {
             cursor.insertBlock();
             cursor.block().setUserState(soft[static_cast<std::size_t>(i)] ? kSoftBreak : -1);
         }
-        cursor.insertText(pieces[i]);
+        cursor.insertText(pieces[i].toString());
     }
     m_hasSoftBreaks = true;
     cursor.endEditBlock();
