@@ -234,6 +234,14 @@ void NoteEditor::showNote(const std::string& id, const std::string& text) {
     if (id == m_noteId && (text == m_synced || text::canonicallyEqual(text, m_synced))) {
         return;
     }
+    const QString plain = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QList<QStringView> pieces;
+    std::vector<bool> soft;
+    cutIntoPieces(plain, pieces, soft);
+    const bool hasSoftBreaks = std::find(soft.begin(), soft.end(), true) != soft.end();
+    const bool sameNote = id == m_noteId;
+    const bool wasMirrored = m_mirrored && !m_hasSoftBreaks;
+    const int caret = textCursor().position();
     m_loading = true;
     m_noteId = id;
     m_synced = text;
@@ -241,34 +249,72 @@ void NoteEditor::showNote(const std::string& id, const std::string& text) {
     m_edited = false;
     m_knownUnits = 0;
     m_knownBytes = 0;
-    // A new document content: the undo history starts afresh, so undo never reaches into the text
-    // of the note shown before.
-    const QString plain = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     m_units = static_cast<std::size_t>(plain.size());
-    QList<QStringView> pieces;
-    std::vector<bool> soft;
-    cutIntoPieces(plain, pieces, soft);
-    m_hasSoftBreaks = std::find(soft.begin(), soft.end(), true) != soft.end();
-    if (!m_hasSoftBreaks) {
-        setPlainText(plain);
+    if (sameNote && wasMirrored && m_mirrored && !hasSoftBreaks) {
+        replaceChangedPart(plain, caret);
     } else {
-        QString shown;
-        shown.reserve(plain.size() + pieces.size());
-        for (qsizetype i = 0; i < pieces.size(); ++i) {
-            if (i > 0) {
-                shown.append(QLatin1Char('\n'));
+        // A new document content: the undo history starts afresh, so undo never reaches into the
+        // text of the note shown before.
+        m_hasSoftBreaks = hasSoftBreaks;
+        if (!m_hasSoftBreaks) {
+            setPlainText(plain);
+        } else {
+            QString shown;
+            shown.reserve(plain.size() + pieces.size());
+            for (qsizetype i = 0; i < pieces.size(); ++i) {
+                if (i > 0) {
+                    shown.append(QLatin1Char('\n'));
+                }
+                shown.append(pieces[i]);
             }
-            shown.append(pieces[i]);
+            setPlainText(shown);
+            std::size_t i = 0;
+            for (QTextBlock block = document()->begin(); block.isValid() && i < soft.size();
+                 block = block.next(), ++i) {
+                block.setUserState(soft[i] ? kSoftBreak : -1);
+            }
         }
-        setPlainText(shown);
-        std::size_t i = 0;
-        for (QTextBlock block = document()->begin(); block.isValid() && i < soft.size(); block = block.next(), ++i) {
-            block.setUserState(soft[i] ? kSoftBreak : -1);
+        if (sameNote) {
+            QTextCursor kept = textCursor();
+            kept.setPosition(std::min(caret, document()->characterCount() - 1));
+            setTextCursor(kept);
         }
     }
     m_length = document()->characterCount();
     m_blocks = document()->blockCount();
     m_loading = false;
+}
+
+void NoteEditor::replaceChangedPart(const QString& now, int caret) {
+    // Another program changed the note on show (a sync engine bringing another machine's words):
+    // only the part between what is unchanged at both ends is replaced, as one step of the undo
+    // history, so the caret keeps its place among the letters around it, and undo what was typed.
+    const QString before = text();
+    const qsizetype shorter = std::min(before.size(), now.size());
+    qsizetype head = 0;
+    while (head < shorter && before[head] == now[head]) {
+        ++head;
+    }
+    qsizetype tail = 0;
+    while (tail < shorter - head && before[before.size() - 1 - tail] == now[now.size() - 1 - tail]) {
+        ++tail;
+    }
+    if (head > 0 && before[head - 1].isHighSurrogate()) {
+        --head; // never between the halves of one character
+    }
+    if (tail > 0 && before[before.size() - tail].isLowSurrogate()) {
+        --tail;
+    }
+    QTextCursor edit(document());
+    edit.setPosition(static_cast<int>(head));
+    edit.setPosition(static_cast<int>(before.size() - tail), QTextCursor::KeepAnchor);
+    edit.insertText(now.mid(head, now.size() - head - tail));
+    if (caret > head && caret < before.size() - tail) {
+        // The caret stood in the part replaced: the same offset, within what replaced it.
+        QTextCursor kept = textCursor();
+        kept.setPosition(static_cast<int>(std::min<qsizetype>(caret, now.size() - tail)));
+        setTextCursor(kept);
+    }
 }
 
 void NoteEditor::setTint(const QColor& tint) {

@@ -13,7 +13,9 @@ namespace pindle {
 // showNote() loads a note only when the note changed or its text differs from what the editor
 // last loaded or sent; refreshing the panel while the user types therefore never touches the
 // document, so the caret, the undo history and an input method's composition all survive. Loading
-// replaces the document and clears undo, so undo never carries text across notes. Every change
+// another note replaces the document and clears undo, so undo never carries text across notes;
+// new text for the note on show (another machine's words) replaces only the part that changed,
+// keeping the caret among the same letters and the undo history. Every change
 // the user makes (typing, deleting, pasting, undo, input method commits) is reported through
 // textEdited() with the whole text; loading is never reported back.
 //
@@ -59,6 +61,7 @@ private:
     // The note's text between two document positions, soft breaks left out.
     QString textBetween(int from, int to) const;
     void insertText(const QString& text);
+    void replaceChangedPart(const QString& now, int caret);
     std::size_t softBreaksBefore(int position) const;
     // Applies one change of the document to m_synced where it can (see note_editor.cpp), or leaves
     // the whole text to be read again.

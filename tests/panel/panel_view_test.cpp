@@ -1,6 +1,7 @@
 // The panel on a real store: geometry, the rail, the delete confirmation, the editor's binding to
 // the active note, and focus.
 #include "pindle/testing/panel_fixture.h"
+#include "pindle/testing/test_folder.h"
 
 #include <filesystem>
 
@@ -228,6 +229,15 @@ private slots:
         QCOMPARE(store.activeNote()->text, "Hi, you");
         QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(store.activeNote()->text, "Hi you");
+        // So does another machine's word after the caret, and the undo history stays.
+        store.flush();
+        std::string synced = readFile(store.fileURL());
+        synced.replace(synced.find("\"Hi you\""), 8, "\"Hi you too\"");
+        writeFile(store.fileURL(), synced);
+        store.checkForExternalChanges();
+        QCOMPARE(editor->text(), QStringLiteral("Hi you too"));
+        QCOMPARE(editor->textCursor().position(), 2);
+        QVERIFY(editor->document()->isUndoAvailable());
 
         // Only an empty text shows the placeholder; white space has no words.
         editor->selectAll();
