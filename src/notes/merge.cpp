@@ -165,7 +165,15 @@ private:
                       theirs.updatedAt};
         if (find(m_local, conflict.id) == nullptr && find(m_otherIndex, conflict.id) == nullptr &&
             !(m_copy && holdsText(conflict.text))) {
-            push(std::move(conflict), nullptr);
+            // What it grew out of as the other side's note, so that a later one can stand for it.
+            const History* grown = m_copy ? nullptr : findHistory(m_otherHistory, theirs.id);
+            History lineage{versionHash(conflict.id, conflict.text)};
+            if (grown != nullptr) {
+                lineage.insert(lineage.end(), grown->begin(),
+                               grown->begin() +
+                                   static_cast<std::ptrdiff_t>(std::min(grown->size(), kHistoryLength - 1)));
+            }
+            push(std::move(conflict), grown != nullptr ? &lineage : nullptr);
         }
     }
 
@@ -199,28 +207,41 @@ private:
         }
     }
 
-    // A conflict note is one whose id is conflictNoteId(note, its text). Once this merge brings its
-    // note that text, or a text grown out of it, it keeps nothing the note does not: it goes, on
-    // both machines alike; so does one the other side brings that its note already holds.
+    // A conflict note is one whose id is conflictNoteId(note, its text). Once this merge brings a
+    // note (its own, or a later conflict note of it) that text, or a text grown out of it, it keeps
+    // nothing that note does not: it goes, on both machines alike; so does one the other side
+    // brings that is held already.
     void dropSettledConflictNotes() {
         std::vector<std::uint64_t> textHashes;
         std::vector<std::uint64_t> idHashes;
-        for (const Note& note : result) {
-            textHashes.push_back(hashDocument(note.text));
-            idHashes.push_back(hashDocument(note.id));
+        std::unordered_map<std::uint64_t, std::vector<std::size_t>> heldBy; // a version: the notes grown out of it
+        for (std::size_t i = 0; i < result.size(); ++i) {
+            textHashes.push_back(hashDocument(result[i].text));
+            idHashes.push_back(hashDocument(result[i].id));
+            if (const History* grown = findHistory(history, result[i].id)) {
+                for (const std::uint64_t version : *grown) {
+                    heldBy[version].push_back(i);
+                }
+            }
         }
+        const auto changedHere = [&](std::size_t i) {
+            const Note* before = find(m_local, result[i].id);
+            return before == nullptr || !(*before == result[i]);
+        };
         std::vector<bool> drop(result.size(), false);
         for (std::size_t x = 0; x < result.size(); ++x) {
+            const bool local = find(m_local, result[x].id) != nullptr;
+            const auto standsFor = [&](std::size_t y) { return y != x && !drop[y] && (!local || changedHere(y)); };
             for (std::size_t n = 0; n < result.size() && !drop[x]; ++n) {
-                const Note* before = find(m_local, result[n].id);
-                const bool settledHere = before == nullptr || !(*before == result[n]);
-                if (n == x || drop[n] || (!settledHere && find(m_local, result[x].id) != nullptr)) {
+                if (n == x) {
                     continue;
                 }
-                const bool sameText = textHashes[n] == textHashes[x] && result[n].text == result[x].text;
-                const History* grown = findHistory(history, result[n].id);
-                const bool ancestor = grown != nullptr && holds(grown, versionHash(idHashes[n], textHashes[x]));
-                drop[x] = (sameText || ancestor) && result[x].id == conflictNoteId(result[n].id, result[x].text);
+                bool held = standsFor(n) && textHashes[n] == textHashes[x] && result[n].text == result[x].text;
+                if (const auto holders = heldBy.find(versionHash(idHashes[n], textHashes[x]));
+                    holders != heldBy.end()) {
+                    held = held || std::any_of(holders->second.begin(), holders->second.end(), standsFor);
+                }
+                drop[x] = held && result[x].id == conflictNoteId(result[n].id, result[x].text);
             }
         }
         std::size_t at = 0;

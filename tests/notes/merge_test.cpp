@@ -96,6 +96,7 @@ const Row kRows[] = {
     {"grew beside ours: their lack deletes nothing", kDocument, "a=1 b=2", "a=1<0 b=2", "a=2<0", "a=1 a~2 b=2"},
     {"both keep the other's text: they settle alike", kDocument, "a=1<0 a~2", "a=1<0 a~2", "a=2<0 a~1", "a=2 a~1"},
     {"their text grew out of a conflict note's", kDocument, "a=1 a~2", "a=1 a~2", "a=3<2<1 a~2", "a=3"},
+    {"a later conflict note stands for an earlier", kDocument, "a=d<0 a~1", "a=d<0 a~1", "a=3<1<0", "a=d a~3"},
 };
 
 class MergeRule : public ::testing::TestWithParam<Row> {};
