@@ -1,10 +1,8 @@
 #!/usr/bin/python3
-"""Two machines in one: two real Syncthing instances sync two Pindle folders over 127.0.0.1 only
-(no discovery, relays, NAT traversal, local announcements, usage reports or upgrades; static
-addresses), each beside a Pindle on a desktop of its own, typed into with xdotool: one side, then
-both at once into different notes, then both into the same note. Afterwards both documents must
-be identical and hold every word typed on either side. Exits 77 (skipped) when Syncthing cannot
-start. PINDLE_SYNC_PORTS=FIRST picks the four ports from FIRST on, else the kernel picks.
+"""Two real Syncthings sync two Pindles' folders over 127.0.0.1 only, static addresses, nothing
+else on; each Pindle on a desktop of its own is typed into: one side, then both at once into
+different notes and into the same note. Both documents must end identical, holding every word.
+Exits 77 when Syncthing cannot start. PINDLE_SYNC_PORTS=FIRST: four ports from FIRST on.
 
     sync_e2e.py PINDLE_BINARY
 """
@@ -26,11 +24,9 @@ WORDS = 8  # per side and phase
 
 
 def port(n):
-    if os.environ.get("PINDLE_SYNC_PORTS"):
-        return int(os.environ["PINDLE_SYNC_PORTS"]) + n
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+        return int(os.environ["PINDLE_SYNC_PORTS"]) + n if "PINDLE_SYNC_PORTS" in os.environ else s.getsockname()[1]
 
 
 class Syncthing:
@@ -55,16 +51,14 @@ class Syncthing:
             root.find("options").find(name).text = value
         root.find("gui").find("address").text = f"127.0.0.1:{self.gui}"
         root.find("gui").find("apikey").text = "pindle"
-        device = ET.SubElement(root, "device", id=peer.id, name="peer", compression="metadata")
-        ET.SubElement(device, "address").text = f"tcp://127.0.0.1:{peer.listen}"
-        # Rescans a second after a change, and a pull that gave up on a changing file is tried again soon.
+        ET.SubElement(ET.SubElement(root, "device", id=peer.id), "address").text = f"tcp://127.0.0.1:{peer.listen}"
+        # Rescans a second after a change; a pull that gave up on a changing file is tried again soon.
         folder = ET.SubElement(root, "folder", id="pindle", path=self.folder, type="sendreceive",
                                rescanIntervalS="3600", fsWatcherEnabled="true", fsWatcherDelayS="1")
         ET.SubElement(folder, "pullerPauseS").text = "2"
         for member in (self.id, peer.id):
             ET.SubElement(folder, "device", id=member)
         config.write(path)
-        os.makedirs(self.folder, exist_ok=True)
         self.desktop.write("data/Pindle/.stignore", ".notes.json.tmp-*\n.notes.lock\n")
         self.desktop.spawn(["syncthing", "serve", f"--home={self.home}", "--no-browser", "--no-restart",
                             "--no-upgrade"], "syncthing")
@@ -116,10 +110,7 @@ def main():
 
         def at_once(*runs):
             threads = [threading.Thread(target=type_words, args=run) for run in runs]
-            for t in threads:
-                t.start()
-            for t in threads:
-                t.join()
+            _ = [t.start() for t in threads] + [t.join() for t in threads]
 
         type_words(0, "apple", 1)
         wait_for(lambda: f"apple{WORDS - 1}" in b.read_document(), timeout=60, interval=0.2, what="A's words on B")
