@@ -201,11 +201,9 @@ private slots:
         QImage image = view.grab().toImage();
         const int bodyLeft = dot.right() + 1 + 8;
         const int middle = dot.center().y();
-        QVERIFY(isFill(image, bodyLeft - 3, middle)); // the arrow, over the rail
-        QVERIFY(!isFill(image, bodyLeft - 3, middle - 5));
+        QVERIFY(isFill(image, bodyLeft - 3, middle));     // the arrow, over the rail
         QVERIFY(isFill(image, NoteRail::kWidth, middle)); // over the divider
         QVERIFY(isFill(image, bodyLeft + 60, middle - 8));
-        QVERIFY(!isFill(image, bodyLeft + 60, middle - 18));
 
         // Straight on to the delete button in the top-right corner: no room on its right, so the
         // bubble stands to its left, arrow on the right, held 6 px below the panel's top.
@@ -218,9 +216,7 @@ private slots:
         const int bodyRight = button.left() - 8 - 1;
         const int bodyMiddle = overlay->bubbleBody().center().y();
         QVERIFY(isFill(image, bodyRight + 3, bodyMiddle));
-        QVERIFY(!isFill(image, bodyRight + 8, bodyMiddle));
         QVERIFY(isFill(image, bodyRight - 30, 8));
-        QVERIFY(!isFill(image, bodyRight - 30, 4));
         QCOMPARE(overlay->bubbleBody().top(), std::max(6, button.center().y() - overlay->bubbleBody().height() / 2));
     }
 };
