@@ -59,7 +59,7 @@ TEST(RealFileSystemFaults, AFullOrReadOnlyDiskKeepsTheOldDocumentAndTheNextSaveW
         const std::string before = testing::readFile(file);
 
         fault.fault(mount, true);
-        store.updateActiveText(std::string(64 * 1024, 'x'));
+        store.updateActiveText(std::string(std::size_t{64} * 1024, 'x'));
         store.flush();
         EXPECT_EQ(store.lastWriteStatus().error, fault.error);
         EXPECT_EQ(testing::readFile(file), before);

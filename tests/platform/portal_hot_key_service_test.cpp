@@ -44,8 +44,8 @@ private slots:
         QVERIFY(service.registerHotKey({kSignature, 1}, {0x79, kHotKeyControl | kHotKeyShift}));
         QTRY_COMPARE(bindings().size(), 1);
         const QStringList bound = bindings()[0].split(' ');
-        const QString session = bound[0];
-        const QString id = bound[1];
+        const QString& session = bound[0];
+        const QString& id = bound[1];
         QCOMPARE(bound[2], QStringLiteral("CTRL+SHIFT+y"));
 
         QVERIFY(portal.control("Press", {id}).toBool());

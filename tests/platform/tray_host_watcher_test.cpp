@@ -44,7 +44,7 @@ public:
         QDBusConnection::disconnectFromBus(m_name);
     }
 
-    QString introspect(const QString&) const override { return {}; }
+    QString introspect(const QString& /*path*/) const override { return {}; }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         if (message.member() != QLatin1String("Get") ||
             message.arguments().value(1).toString() != QLatin1String("IsStatusNotifierHostRegistered")) {
