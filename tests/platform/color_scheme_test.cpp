@@ -33,7 +33,6 @@ bool windowIsDark() {
 class ColorSchemeTest : public QObject {
     Q_OBJECT
 
-private:
     QPalette m_desktop;
 
 private slots:

@@ -37,7 +37,6 @@ QStringList describe(const QMenu* menu) {
 class AppDelegateTest : public QObject {
     Q_OBJECT
 
-private:
     struct Shell {
         QTemporaryDir folder;
         ManualTime time;
@@ -46,7 +45,7 @@ private:
         int quits = 0;
         std::unique_ptr<AppDelegate> delegate;
 
-        explicit Shell(QStringList arguments = {QStringLiteral("pindle")}, bool refuseHotKey = false) {
+        explicit Shell(const QStringList& arguments = {QStringLiteral("pindle")}, bool refuseHotKey = false) {
             ShellServices services{time, time, PosixFileSystem::instance()};
             services.documentPath = std::filesystem::path(folder.path().toStdString()) / "notes.json";
             services.makeContent = [](Store& store, Scheduler& scheduler) -> QWidget* {
@@ -75,11 +74,11 @@ private:
             hotKeys->press(1);
             time.advance(0ms);
         }
-        bool openAndFocus() {
+        bool openAndFocus() const {
             delegate->openPanel();
             return QTest::qWaitForWindowActive(panel()) && editor()->hasFocus();
         }
-        void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) const {
             QTest::keyClick(panel()->windowHandle(), key, modifiers);
         }
     };
