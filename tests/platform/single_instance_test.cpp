@@ -113,12 +113,14 @@ private slots:
     }
 
     void aFolderOthersCanEnterTurnsTheGuardOff() {
-        QVERIFY(QDir().mkdir(m_folder));
-        QVERIFY(::chmod(QFile::encodeName(m_folder).constData(), 0777) == 0);
-        SingleInstance instance(m_folder);
-        QCOMPARE(instance.start({"pindle"}), SingleInstance::Outcome::primary);
-        QVERIFY(!instance.warning().isEmpty());
-        QVERIFY(!QFile::exists(m_folder + "/instance.socket"));
+        for (const mode_t mode : {mode_t{0701}, mode_t{0710}}) { // others, or the group
+            const QString folder = m_folder + QString::number(mode);
+            QVERIFY(QDir().mkdir(folder) && ::chmod(QFile::encodeName(folder).constData(), mode) == 0);
+            SingleInstance instance(folder);
+            QCOMPARE(instance.start({"pindle"}), SingleInstance::Outcome::primary);
+            QVERIFY(!instance.warning().isEmpty());
+            QVERIFY(!QFile::exists(folder + "/instance.socket"));
+        }
     }
 
     void neverTwoWritersOfOneNotesFolder() {
