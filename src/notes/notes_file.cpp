@@ -326,7 +326,7 @@ std::optional<std::filesystem::path> writeEmergencyCopy(FileSystem& fileSystem, 
             (info.st_uid != getuid() && (info.st_mode & S_ISVTX) == 0)) {
             continue;
         }
-        const std::string base = folder + "/pindle-unsaved-notes-" + stamp;
+        const std::string base = std::string(folder).append("/pindle-unsaved-notes-").append(stamp);
         for (int n = 1; n < 100; ++n) {
             const std::string path = (n == 1 ? base : base + "-" + std::to_string(n)) + ".json";
             if (writeNewFile(fileSystem, path, bytes)) {
@@ -494,7 +494,7 @@ std::string NotesFile::resolveTarget() {
             return current;
         }
         std::string target(buffer.data(), static_cast<std::size_t>(n));
-        current = target.front() == '/' ? target : folderOf(current) + "/" + target;
+        current = target.front() == '/' ? target : folderOf(current).append("/").append(target);
     }
     return current;
 }
@@ -726,7 +726,7 @@ std::vector<std::string> NotesFile::conflictCopies() {
     std::vector<std::string> copies;
     for (const std::string& name : names) {
         if (isConflictCopyName(name, nameOf(target))) {
-            copies.push_back(folder + "/" + name);
+            copies.push_back(std::string(folder).append("/").append(name));
         }
     }
     std::sort(copies.begin(), copies.end());

@@ -219,7 +219,7 @@ Store::DiskState Store::absorbExternalChanges() {
             m_known.reset();
         } else if (read.kind == FileStatus::Kind::notAFile) {
             return DiskState::unchanged; // nothing to merge; the save will not replace it either
-        } else if (!read.ok()) {
+        } else if (!read.ok()) {         // NOLINT(bugprone-branch-clone): unreadable, as bytes that do not decode
             return DiskState::unreadable;
         } else if (m_known && identity.hash == m_known->hash) {
             m_known = identity; // the same bytes, touched or rewritten

@@ -260,12 +260,7 @@ bool isStableBoundary(std::string_view s, std::size_t pos) {
 }
 
 bool isAllAscii(std::string_view s) {
-    for (const char c : s) {
-        if (!isAscii(static_cast<unsigned char>(c))) {
-            return false;
-        }
-    }
-    return true;
+    return std::ranges::all_of(s, [](const char c) { return isAscii(static_cast<unsigned char>(c)); });
 }
 
 struct FreeDeleter {

@@ -30,8 +30,8 @@ constexpr std::uint32_t kSourceApplication = 1;
 class NoDesktopIntegration final : public DesktopIntegration {
 public:
     bool compositing() const override { return false; }
-    void prepareToShow(QWidget*, const QMargins&) override {}
-    void shown(QWidget*) override {}
+    void prepareToShow(QWidget* /*window*/, const QMargins& /*shadow*/) override {}
+    void shown(QWidget* /*window*/) override {}
 };
 
 class X11DesktopIntegration final : public DesktopIntegration {

@@ -13,9 +13,9 @@ namespace {
 
 class NoHotKeyService final : public HotKeyService {
 public:
-    void setPressHandler(PressHandler) override {}
-    bool registerHotKey(HotKeyId, HotKeyCombination) override { return false; }
-    void unregisterHotKey(HotKeyId) override {}
+    void setPressHandler(PressHandler /*handler*/) override {}
+    bool registerHotKey(HotKeyId /*id*/, HotKeyCombination /*combination*/) override { return false; }
+    void unregisterHotKey(HotKeyId /*id*/) override {}
 };
 
 } // namespace

@@ -65,9 +65,9 @@ bool PortalHotKeyService::available(const QDBusConnection& bus) {
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
-PortalHotKeyService::PortalHotKeyService(const QDBusConnection& bus, QObject* parent)
+PortalHotKeyService::PortalHotKeyService(QDBusConnection bus, QObject* parent)
     : QObject(parent)
-    , m_bus(bus) {
+    , m_bus(std::move(bus)) {
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     m_bus.connect(kPortalService, kPortalPath, kShortcutsInterface, QStringLiteral("Activated"), this,

@@ -31,7 +31,7 @@ public:
     // Whether `bus` offers the GlobalShortcuts portal (asks it, waiting at most a second).
     static bool available(const QDBusConnection& bus);
 
-    explicit PortalHotKeyService(const QDBusConnection& bus, QObject* parent = nullptr);
+    explicit PortalHotKeyService(QDBusConnection bus, QObject* parent = nullptr);
     ~PortalHotKeyService() override;
 
     void setPressHandler(PressHandler handler) override;
@@ -47,7 +47,7 @@ private slots:
     void activated(const QDBusMessage& message);
     void sessionClosed();
 
-private:
+private: // NOLINT(readability-redundant-access-specifiers): ends what moc reads as slots
     QString nextRequestToken();
     QString requestPath(const QString& token) const;
     void createSession();

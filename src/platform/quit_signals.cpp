@@ -44,7 +44,7 @@ extern "C" void onQuitSignal(int signalNumber) {
 
 void restoreDefaults() {
     for (int signalNumber : kQuitSignals) {
-        std::signal(signalNumber, SIG_DFL);
+        (void)std::signal(signalNumber, SIG_DFL);
     }
 }
 
@@ -118,7 +118,7 @@ void QuitSignals::drain() {
     ssize_t count = 0;
     int last = 0;
     while ((count = ::read(g_pipe[1], bytes, sizeof bytes)) > 0) {
-        last = bytes[count - 1];
+        last = static_cast<unsigned char>(bytes[count - 1]);
     }
     if (last == 0) {
         return;

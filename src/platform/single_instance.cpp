@@ -194,7 +194,7 @@ private:
         if (m_received.size() < kHeaderBytes) {
             return false;
         }
-        const quint32 length = qFromBigEndian<quint32>(m_received.constData() + sizeof kMagic);
+        const auto length = qFromBigEndian<quint32>(m_received.constData() + sizeof kMagic);
         if (!m_received.startsWith(QByteArray(kMagic, sizeof kMagic))) {
             finish();
             return true;
@@ -223,7 +223,7 @@ private:
         return true;
     }
 
-    void reply(char answer) { [[maybe_unused]] const ssize_t sent = ::send(m_fd, &answer, 1, MSG_NOSIGNAL); }
+    void reply(char answer) const { [[maybe_unused]] const ssize_t sent = ::send(m_fd, &answer, 1, MSG_NOSIGNAL); }
 
     void finish() {
         m_notifier.setEnabled(false);

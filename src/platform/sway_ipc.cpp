@@ -123,7 +123,7 @@ std::optional<QRect> SwayIpc::focusedWorkArea() {
     if (!workspaces) {
         return std::nullopt;
     }
-    for (const QJsonValue& workspace : workspaces->array()) {
+    for (const QJsonValue workspace : workspaces->array()) {
         if (workspace[QLatin1String("focused")].toBool()) {
             const QJsonValue rect = workspace[QLatin1String("rect")];
             const QRect area(rect[QLatin1String("x")].toInt(), rect[QLatin1String("y")].toInt(),

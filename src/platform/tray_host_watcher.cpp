@@ -12,6 +12,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -46,7 +47,7 @@ public:
         }
     }
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) override {
         if (m_appeared || eventType != "xcb_generic_event_t") {
             return false;
         }
@@ -158,12 +159,7 @@ private:
     }
 
     bool isTraySelection(xcb_atom_t atom) const {
-        for (const auto& selection : m_traySelections) {
-            if (selection.atom == atom) {
-                return true;
-            }
-        }
-        return false;
+        return std::ranges::any_of(m_traySelections, [atom](const auto& selection) { return selection.atom == atom; });
     }
 
     void appeared() {

@@ -89,7 +89,7 @@ public:
     explicit TrayIconEngine(bool highlighted)
         : m_highlighted(highlighted) {}
 
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode /*mode*/, QIcon::State /*state*/) override {
         paintTrayIcon(*painter, QRectF(rect), m_highlighted, iconPalette());
     }
 
@@ -97,7 +97,7 @@ public:
         return scaledPixmap(size, mode, state, 1.0);
     }
 
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode, QIcon::State, qreal scale) override {
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode /*mode*/, QIcon::State /*state*/, qreal scale) override {
         QPixmap pixmap(size * scale);
         pixmap.fill(Qt::transparent);
         pixmap.setDevicePixelRatio(scale);
@@ -106,9 +106,9 @@ public:
         return pixmap;
     }
 
-    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+    QSize actualSize(const QSize& size, QIcon::Mode /*mode*/, QIcon::State /*state*/) override { return size; }
 
-    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+    QList<QSize> availableSizes(QIcon::Mode /*mode*/, QIcon::State /*state*/) override {
         return {QSize(16, 16), QSize(22, 22), QSize(24, 24), QSize(32, 32), QSize(48, 48), QSize(64, 64)};
     }
 

@@ -153,11 +153,11 @@ void AppDelegate::applicationWillTerminate() {
     // The last chance for what was typed since the last good save: a copy of the user's own, and
     // one line that says where it is.
     if (const auto copy = m_store->keepEmergencyCopy()) {
-        std::fprintf(stderr, "pindle: the notes could not be saved to %s; a copy is in %s\n",
-                     m_store->fileURL().c_str(), copy->c_str());
+        (void)std::fprintf(stderr, "pindle: the notes could not be saved to %s; a copy is in %s\n",
+                           m_store->fileURL().c_str(), copy->c_str());
     } else {
-        std::fprintf(stderr, "pindle: the notes could not be saved to %s, nor anywhere else\n",
-                     m_store->fileURL().c_str());
+        (void)std::fprintf(stderr, "pindle: the notes could not be saved to %s, nor anywhere else\n",
+                           m_store->fileURL().c_str());
     }
 }
 
@@ -172,7 +172,7 @@ void AppDelegate::buildMainMenu() {
 
     m_editMenu = std::make_unique<QMenu>(tr("Edit"));
     QMenu* edit = m_editMenu.get();
-    const auto addEditing = [&](const QString& title, QKeySequence keys, KeyCommand command) {
+    const auto addEditing = [&](const QString& title, const QKeySequence& keys, KeyCommand command) {
         QAction* action = edit->addAction(title, this, [this, command] { editingAction(command); });
         action->setShortcut(keys);
     };
@@ -336,7 +336,7 @@ void AppDelegate::hotKeyPressed() {
     togglePanel();
 }
 
-void AppDelegate::anotherLaunch(const QStringList&) {
+void AppDelegate::anotherLaunch(const QStringList& /*arguments*/) {
     if (panelVisible()) {
         m_panel->present();
         m_store->requestEditorFocus();
@@ -390,11 +390,11 @@ void AppDelegate::showContextMenu() {
     m_contextMenu->popup(at);
 }
 
-void AppDelegate::revealNotes() {
+void AppDelegate::revealNotes() const {
     m_services.revealFile(QString::fromStdString(defaultDocumentPath().string()));
 }
 
-void AppDelegate::terminate() {
+void AppDelegate::terminate() const {
     m_services.quit();
 }
 

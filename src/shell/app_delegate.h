@@ -110,8 +110,8 @@ public:
     // "Quit Pindle"), for Ctrl with the left button.
     void showContextMenu();
     // Shows notes.json at its default location selected in the file manager.
-    void revealNotes();
-    void terminate();
+    void revealNotes() const;
+    void terminate() const;
 
     // Decides and carries out the key commands while the panel is shown; true swallows.
     KeyDecision decideKey(const KeyInput& input) const;

@@ -10,10 +10,10 @@ namespace {
 // event text is a control character), anything else from the text.
 QString characters(const KeyInput& input) {
     if (input.key >= Qt::Key_A && input.key <= Qt::Key_Z) {
-        return QString(QChar(u'a' + (input.key - Qt::Key_A)));
+        return {QChar(u'a' + (input.key - Qt::Key_A))};
     }
     if (input.key >= Qt::Key_0 && input.key <= Qt::Key_9) {
-        return QString(QChar(u'0' + (input.key - Qt::Key_0)));
+        return {QChar(u'0' + (input.key - Qt::Key_0))};
     }
     return input.text;
 }

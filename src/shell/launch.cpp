@@ -46,7 +46,7 @@ const char* const kDisplayRefused =
 QString inUserLanguage(const char* source) {
     QTranslator translator;
     if (Launch::loadTranslation(translator)) {
-        const QString translated = translator.translate(kContext, source);
+        QString translated = translator.translate(kContext, source);
         if (!translated.isEmpty()) {
             return translated;
         }
@@ -55,7 +55,7 @@ QString inUserLanguage(const char* source) {
 }
 
 void printLine(std::FILE* stream, const QString& text) {
-    std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
+    (void)std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
 }
 
 bool noDisplayNamed() {
@@ -89,7 +89,7 @@ void holdMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
         });
         if (displayRefused) {
             printLine(stderr, noDisplayLine());
-            std::fflush(stdout);
+            (void)std::fflush(stdout);
             std::_Exit(1);
         }
     }

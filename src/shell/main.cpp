@@ -62,16 +62,16 @@ int main(int argc, char* argv[]) {
     switch (instance.start(QApplication::arguments())) {
     case pindle::SingleInstance::Outcome::handedOver:
         if (!instance.warning().isEmpty()) {
-            std::fprintf(stderr, "pindle: %s\n", qPrintable(instance.warning()));
+            (void)std::fprintf(stderr, "pindle: %s\n", qPrintable(instance.warning()));
         }
         return 0;
     case pindle::SingleInstance::Outcome::failed:
-        std::fprintf(stderr, "pindle: %s\n", qPrintable(instance.warning()));
+        (void)std::fprintf(stderr, "pindle: %s\n", qPrintable(instance.warning()));
         return 1;
     case pindle::SingleInstance::Outcome::primary:
         if (!instance.warning().isEmpty()) {
-            std::fprintf(stderr, "pindle: %s; running without the one-instance guard\n",
-                         qPrintable(instance.warning()));
+            (void)std::fprintf(stderr, "pindle: %s; running without the one-instance guard\n",
+                               qPrintable(instance.warning()));
         }
         break;
     }

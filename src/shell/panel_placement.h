@@ -31,7 +31,7 @@ struct ScreenArea {
 // above the area's bottom (not against the top, so the top stays near the anchor); for a panel above its anchor the
 // bottom edge is kept inside as well and then the top edge kScreenMargin below the area's top, which wins on a screen
 // too short for both. Without a screen the unclamped candidate is returned. Values are not rounded.
-QPointF panelOrigin(const QRectF& anchor, const QSizeF& panelSize, const std::optional<ScreenArea>& screen);
+QPointF panelOrigin(const QRectF& given, const QSizeF& panelSize, const std::optional<ScreenArea>& screen);
 
 // Where the panel opens when nothing tells where the tray icon is (no tray, the hot key before
 // any click, a tray click on a Wayland session): the middle of the available area's edge that a

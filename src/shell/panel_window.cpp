@@ -27,7 +27,7 @@ QPainterPath roundedPath(const QRectF& rect) {
 }
 
 QRegion roundedRegion(const QRect& rect) {
-    return QRegion(roundedPath(QRectF(rect)).toFillPolygon().toPolygon());
+    return {roundedPath(QRectF(rect)).toFillPolygon().toPolygon()};
 }
 
 } // namespace
@@ -57,7 +57,7 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* /*event*/) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         QPainterPath outside;
@@ -160,7 +160,7 @@ void PanelWindow::moveContentTo(QPointF origin) {
 }
 
 QRect PanelWindow::contentGeometry() const {
-    return QRect(pos() + QPoint(m_margins.left(), m_margins.top()), m_contentSize);
+    return {pos() + QPoint(m_margins.left(), m_margins.top()), m_contentSize};
 }
 
 void PanelWindow::present() {

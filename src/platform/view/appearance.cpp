@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 #include <QApplication>
@@ -41,7 +42,7 @@ std::array<int, 3> boxRadii(double sigma) {
 }
 
 // One box pass over `count` values `stride` apart, edges treated as transparent.
-void boxPass(const std::uint8_t* in, std::uint8_t* out, int count, int stride, int radius) {
+void boxPass(const std::uint8_t* in, std::uint8_t* out, int count, std::ptrdiff_t stride, int radius) {
     const int width = 2 * radius + 1;
     int sum = 0;
     for (int i = 0; i < std::min(radius, count); ++i) {
@@ -121,14 +122,14 @@ QImage softShadow(const QPainterPath& outline, QSize size, qreal pixelRatio, dou
     }
     const int width = coverage.width();
     const int height = coverage.height();
-    const auto bytesPerLine = static_cast<int>(coverage.bytesPerLine());
+    const auto bytesPerLine = static_cast<std::ptrdiff_t>(coverage.bytesPerLine());
     std::vector<std::uint8_t> scratch(static_cast<std::size_t>(bytesPerLine) * static_cast<std::size_t>(height));
     std::uint8_t* bits = coverage.bits();
     for (const int radius : boxRadii(blurRadius / 2 * pixelRatio)) {
         if (radius < 1) {
             continue;
         }
-        for (int y = 0; y < height; ++y) {
+        for (std::ptrdiff_t y = 0; y < height; ++y) {
             boxPass(bits + y * bytesPerLine, scratch.data() + y * bytesPerLine, width, 1, radius);
         }
         for (int x = 0; x < width; ++x) {
