@@ -184,10 +184,10 @@ private:
             if (theirs.isBlank() || holdsText(theirs.text)) {
                 return;
             }
-        } else if (const Note* base = find(m_base, theirs.id); base != nullptr && *base == theirs) {
-            return; // deleted here, unchanged there
-        } else if (holds(findHistory(m_localHistory, theirs.id), versionHash(theirs.id, theirs.text))) {
-            return; // deleted here after this version
+        } else if (const Note* base = find(m_base, theirs.id);
+                   (base != nullptr && *base == theirs) ||
+                   holds(findHistory(m_localHistory, theirs.id), versionHash(theirs.id, theirs.text))) {
+            return; // deleted here: unchanged there, or after this version
         }
         // After the nearest note that precedes it there and is already in the result.
         std::size_t position = 0;

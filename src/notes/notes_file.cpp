@@ -192,7 +192,7 @@ std::optional<Note> decodeNote(Json& value) {
     if (id == nullptr || color == nullptr || body == nullptr || !createdAt || !updatedAt) {
         return std::nullopt;
     }
-    return Note{std::move(*id), std::move(*color), std::move(*body), *createdAt, *updatedAt};
+    return Note{*id, *color, *body, *createdAt, *updatedAt};
 }
 
 // A note's "history" when it is one: 16 lower-case hex digits a hash, its own version's first.

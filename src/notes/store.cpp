@@ -262,9 +262,10 @@ Store::DiskState Store::absorbExternalChanges() {
 void Store::adoptHistory(Histories merged) {
     // A note the merge kept has the history it came with; one deleted elsewhere or here keeps its
     // own for a while (see extendHistory).
-    for (auto& [id, history] : m_history) {
-        if (std::none_of(m_notes.begin(), m_notes.end(), [&](const Note& note) { return note.id == id; })) {
-            merged.emplace(id, std::move(history));
+    // Not a structured binding: clang (clang-tidy) before 16 cannot capture one in the lambda.
+    for (auto& entry : m_history) {
+        if (std::none_of(m_notes.begin(), m_notes.end(), [&](const Note& note) { return note.id == entry.first; })) {
+            merged.emplace(entry.first, std::move(entry.second));
         }
     }
     m_history = std::move(merged);
