@@ -132,7 +132,10 @@ def endings_round(desktop, number, rng):
         desktop.xdotool("type", "--delay", "1", " " + word)
         end(desktop)
         if closes:
-            wait_for(lambda: word in desktop.read_document(), timeout=0.25, interval=0.005, what=f"{word} on closing")
+            # Closing writes at once, right after the window goes: timed from when it is seen gone,
+            # not from the click, which a busy window manager may take a while to pass on.
+            wait_for(lambda: not desktop.panel_shown(), timeout=5, interval=0.005, what=f"{name} to close the panel")
+            wait_for(lambda: word in desktop.read_document(), timeout=0.15, interval=0.005, what=f"{word} on closing")
             assert holds_for(lambda: not desktop.panel_shown(), 0.5), f"{name}: the panel opened again"
         else:
             assert desktop.pindle.wait(10) == 0, f"{name}: exit status {desktop.pindle.returncode}"
