@@ -46,8 +46,13 @@ constexpr int kLongBlockLength = 2000;
 // as a whole, on every keystroke, and one unbreakable word in it takes time that grows far
 // faster than its length; pieces keep both to one screenful.
 constexpr qsizetype kPieceLength = 4096;
-// Marks a block that continues the line of the block before it.
-constexpr int kSoftBreak = 1;
+// A soft break is a paragraph separator whose character format has this object type. The mark is
+// on the separator itself, not on a block, so it goes wherever the separator goes: it is removed
+// with it, and undo and redo bring it back with it. (A block's own state does neither: deleting
+// across blocks leaves the merged block with the state of a later one, and undo restores blocks
+// without it.) Qt drops the object type from the format it hands on to typed text and to a new
+// line break, so nothing the user types ever carries the mark.
+constexpr int kSoftBreak = QTextFormat::UserObject + 1;
 
 // Where to cut `line` at or after `at` without splitting a character: never inside a grapheme
 // cluster. `from` is a boundary before `at` and `lineEnd` one after it. Only a window from `from`
@@ -99,8 +104,24 @@ void cutIntoPieces(const QString& text, QList<QStringView>& pieces, std::vector<
     }
 }
 
+// Whether the separator before `block` is a soft break, so that the block continues the line of
+// the one before. A block's char format is that of the separator before it.
 bool continuesLine(const QTextBlock& block) {
-    return block.isValid() && block.userState() == kSoftBreak;
+    return block.isValid() && block.position() > 0 && block.charFormat().objectType() == kSoftBreak;
+}
+
+// Inserts `pieces` at `cursor`, soft breaks between those that `soft` says continue a line.
+void insertPieces(QTextCursor& cursor, const QList<QStringView>& pieces, const std::vector<bool>& soft) {
+    QTextCharFormat softBreak;
+    softBreak.setObjectType(kSoftBreak);
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0 && soft[static_cast<std::size_t>(i)]) {
+            cursor.insertBlock(cursor.blockFormat(), softBreak);
+        } else if (i > 0) {
+            cursor.insertBlock();
+        }
+        cursor.insertText(pieces[i].toString());
+    }
 }
 
 // Whether the document made from `text` holds it character for character, so that a position in
@@ -259,20 +280,15 @@ void NoteEditor::showNote(const std::string& id, const std::string& text) {
         if (!m_hasSoftBreaks) {
             setPlainText(plain);
         } else {
-            QString shown;
-            shown.reserve(plain.size() + pieces.size());
-            for (qsizetype i = 0; i < pieces.size(); ++i) {
-                if (i > 0) {
-                    shown.append(QLatin1Char('\n'));
-                }
-                shown.append(pieces[i]);
-            }
-            setPlainText(shown);
-            std::size_t i = 0;
-            for (QTextBlock block = document()->begin(); block.isValid() && i < soft.size();
-                 block = block.next(), ++i) {
-                block.setUserState(soft[i] ? kSoftBreak : -1);
-            }
+            // Loading is no step to undo.
+            setPlainText(QString());
+            document()->setUndoRedoEnabled(false);
+            QTextCursor cursor(document());
+            cursor.beginEditBlock();
+            insertPieces(cursor, pieces, soft);
+            cursor.endEditBlock();
+            document()->setUndoRedoEnabled(true);
+            moveCursor(QTextCursor::Start);
         }
         if (sameNote) {
             QTextCursor kept = textCursor();
@@ -360,15 +376,19 @@ QString NoteEditor::textBetween(int from, int to) const {
 }
 
 void NoteEditor::keyPressEvent(QKeyEvent* event) {
-    // A soft break is no character: deleting or stepping over "it" acts on the character beyond.
+    // A soft break is no character: deleting or stepping over "it" acts on the character beyond
+    // (beyond every soft break there, should a piece have been emptied).
     QTextCursor cursor = textCursor();
     if (m_hasSoftBreaks && !cursor.hasSelection() && event->modifiers() == Qt::NoModifier) {
-        const QTextBlock block = cursor.block();
-        const bool atSoftStart = cursor.atBlockStart() && continuesLine(block);
-        const bool atSoftEnd = cursor.atBlockEnd() && continuesLine(block.next());
-        if ((atSoftStart && (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Left)) ||
-            (atSoftEnd && (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Right))) {
-            cursor.movePosition(atSoftStart ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter);
+        const bool back = event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Left;
+        const bool forward = event->key() == Qt::Key_Delete || event->key() == Qt::Key_Right;
+        bool moved = false;
+        while (((back && cursor.atBlockStart() && continuesLine(cursor.block())) ||
+                (forward && cursor.atBlockEnd() && continuesLine(cursor.block().next()))) &&
+               cursor.movePosition(back ? QTextCursor::PreviousCharacter : QTextCursor::NextCharacter)) {
+            moved = true;
+        }
+        if (moved) {
             setTextCursor(cursor);
         }
     }
@@ -572,14 +592,8 @@ void NoteEditor::insertText(const QString& text) {
     // A pasted long line goes in as pieces too, as one step to undo.
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock();
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        if (i > 0) {
-            cursor.insertBlock();
-            cursor.block().setUserState(soft[static_cast<std::size_t>(i)] ? kSoftBreak : -1);
-        }
-        cursor.insertText(pieces[i].toString());
-    }
     m_hasSoftBreaks = true;
+    insertPieces(cursor, pieces, soft);
     cursor.endEditBlock();
     setTextCursor(cursor);
 }

@@ -4,12 +4,14 @@
 #include "pindle/testing/test_folder.h"
 
 #include <filesystem>
+#include <random>
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -297,27 +299,81 @@ private slots:
         editor->copy();
         QCOMPARE(QApplication::clipboard()->mimeData()->text(), QStringLiteral("你Bold and\nmore"));
         QVERIFY(!QApplication::clipboard()->mimeData()->hasHtml());
+    }
 
-        // A very long line is shown in pieces, yet stays one line: deleting at a piece's edge, typing
-        // in a later piece, copying across an edge and pasting another long line act on the text.
-        fixture.store().updateActiveText(std::string(5000, 'a') + std::string(5000, 'b'));
-        QVERIFY(editor->document()->blockCount() > 1);
-        editor->setTextCursor(QTextCursor(editor->document()->findBlockByNumber(1)));
-        QTest::keyClick(editor, Qt::Key_Backspace);
-        editor->setTextCursor(QTextCursor(editor->document()->findBlockByNumber(1)));
-        editor->moveCursor(QTextCursor::NextCharacter);
-        QTest::keyClick(editor, Qt::Key_X);
-        const std::string typed = std::string(4096, 'a') + "x" + std::string(903, 'a') + std::string(5000, 'b');
-        QTextCursor across(editor->document());
-        across.setPosition(editor->document()->findBlockByNumber(1).position() - 5);
-        across.setPosition(across.position() + 10, QTextCursor::KeepAnchor);
-        editor->setTextCursor(across);
-        editor->copy();
-        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("aaaaaxaaa"));
-        editor->moveCursor(QTextCursor::End);
-        QApplication::clipboard()->setText(QString(9000, QLatin1Char('c')));
-        editor->paste();
-        QCOMPARE(fixture.store().activeNote()->text, typed + std::string(9000, 'c'));
+    void longLinesAreShownInPiecesThatEditsNeverTurnIntoText() {
+        // What the document should hold, soft breaks as '\1': lines of ASCII are cut every 4096.
+        const auto shown = [](const QString& text) {
+            QString document;
+            for (qsizetype i = 0, column = 0; i < text.size(); ++i) {
+                document += column == 4096 && text[i] != '\n' ? (column = 0, QStringLiteral("\1")) : QString();
+                column = text[i] == '\n' ? 0 : column + 1;
+                document += text[i];
+            }
+            return document;
+        };
+        QString alphabet;
+        for (int i = 0; i < 9000; ++i) {
+            alphabet += QChar(i % 8 == 7 ? ' ' : 'a' + i % 26); // words: a long word is slow to lay out
+        }
+        const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {{Qt::Key_C, Qt::ControlModifier},
+                                                                  {Qt::Key_X, {}},
+                                                                  {Qt::Key_Return, {}},
+                                                                  {Qt::Key_V, Qt::ControlModifier},
+                                                                  {Qt::Key_Backspace, {}},
+                                                                  {Qt::Key_Z, Qt::ControlModifier},
+                                                                  {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier}};
+        for (const unsigned seed : {1U, 2U, 3U}) {
+            PanelFixture fixture({("one\ntwo\n" + alphabet + "\nthree\n" + alphabet.left(5000)).toStdString()});
+            auto* editor = fixture.find<NoteEditor>("editor");
+            QString model = shown(QString::fromStdString(fixture.store().activeNote()->text));
+            std::vector<QString> history{model};
+            std::size_t at = 0; // in history
+            std::mt19937 random(seed);
+            const auto pick = [&random](qsizetype n) {
+                return static_cast<qsizetype>(random() % static_cast<unsigned>(n));
+            };
+            for (int step = 0; step < 150; ++step) {
+                // Mostly a short selection that runs up to or over a break, soft or real.
+                const qsizetype next = model.indexOf(QRegularExpression("[\n\1]"), pick(model.size() + 1));
+                qsizetype from = std::max<qsizetype>(0, (next < 0 ? model.size() : next) - pick(40));
+                qsizetype to = std::min<qsizetype>(model.size(), from + pick(3) * pick(60));
+                QTextCursor selection(editor->document());
+                selection.setPosition(static_cast<int>(from));
+                selection.setPosition(static_cast<int>(to), QTextCursor::KeepAnchor);
+                editor->setTextCursor(selection);
+                editor->document()->setModified(false); // no step merges with the one before
+                const int done = editor->document()->availableUndoSteps();
+                const std::size_t undo = editor->document()->isUndoAvailable() ? at - 1 : at;
+                const std::size_t redo = editor->document()->isRedoAvailable() ? at + 1 : at;
+                const auto key = static_cast<std::size_t>(pick(std::size(keys)));
+                QApplication::clipboard()->setText(pick(2) ? QStringLiteral("Pasted ").repeated(700)
+                                                           : QStringLiteral("p\nq"));
+                const QString pasted = shown(QApplication::clipboard()->text());
+                QTest::keyClick(editor, keys[key].first, keys[key].second);
+                if (key == 0 && from < to) {
+                    QCOMPARE(QApplication::clipboard()->text(), model.mid(from, to - from).remove('\1'));
+                } else if (key >= 1 && key <= 4) {
+                    if (key == 4 && from == to) { // Backspace steps over soft breaks to the character before
+                        while (to > 0 && model[to - 1] == '\1') {
+                            --to;
+                        }
+                        from = std::max<qsizetype>(0, to - 1);
+                    }
+                    model.replace(from, to - from, QStringList{"x", "\n", pasted, ""}[static_cast<qsizetype>(key) - 1]);
+                    if (editor->document()->availableUndoSteps() != done) {
+                        history.resize(++at);
+                        history.push_back(model);
+                    }
+                } else if (key >= 5) {
+                    at = key == 5 ? undo : redo;
+                    model = history.at(at);
+                }
+                const QString note = QString(model).remove('\1');
+                QCOMPARE(std::make_pair(step, editor->text()), std::make_pair(step, note));
+                QCOMPARE(QString::fromStdString(fixture.store().activeNote()->text), note);
+            }
+        }
     }
 };
 
