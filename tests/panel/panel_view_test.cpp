@@ -311,6 +311,17 @@ private slots:
         const QKeySequence keys[] = {QKeySequence::Copy, Qt::Key_X,          Qt::Key_Return,    QKeySequence::Paste,
                                      Qt::Key_Backspace,  QKeySequence::Undo, QKeySequence::Redo};
         const QString line = QStringLiteral("Lorem ipsum dolor sit amet, ").repeated(330); // words lay out fast
+        {
+            // Backspace steps over every soft break before the caret, those of an emptied piece too.
+            PanelFixture fixture({line.left(8200).toStdString()});
+            auto* editor = fixture.find<NoteEditor>("editor");
+            QTextCursor piece(editor->document()->findBlockByNumber(1));
+            piece.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+            piece.removeSelectedText();
+            editor->setTextCursor(QTextCursor(editor->document()->findBlockByNumber(2)));
+            QTest::keyClick(editor, Qt::Key_Backspace);
+            QCOMPARE(fixture.store().activeNote()->text, (line.left(4095) + line.mid(8192, 8)).toStdString());
+        }
         for (const unsigned seed : {1U, 2U, 3U}) {
             PanelFixture fixture({("one\ntwo\n" + line + "\nthree\n" + line.left(5000)).toStdString()});
             auto* editor = fixture.find<NoteEditor>("editor");
@@ -322,9 +333,10 @@ private slots:
                 return static_cast<qsizetype>(random() % static_cast<unsigned>(n));
             };
             for (int step = 0; step < 150; ++step) {
-                // Mostly a short selection that runs up to or over a break, soft or real.
+                // Mostly a short selection that runs over a break, soft or real, or starts right after one.
                 const qsizetype next = model.indexOf(QRegularExpression("[\n\1]"), pick(model.size() + 1));
-                qsizetype from = std::max<qsizetype>(0, (next < 0 ? model.size() : next) - pick(40));
+                qsizetype from =
+                    std::clamp<qsizetype>((next < 0 ? model.size() : next + 1) - pick(3) * pick(20), 0, model.size());
                 qsizetype to = std::min<qsizetype>(model.size(), from + pick(3) * pick(60));
                 QTextCursor selection(editor->document());
                 selection.setPosition(static_cast<int>(from));
