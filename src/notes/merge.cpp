@@ -62,7 +62,8 @@ const Note& settled(const Note& a, const Note& b) {
 class Merge {
 public:
     Merge(const std::vector<Note>& base, const std::vector<Note>& local, const std::vector<Note>& other,
-          MergeSource source, const Histories& localHistory, const Histories& otherHistory)
+          MergeSource source, const Histories& localHistory, const Histories& otherHistory,
+          const Deletions& otherDeleted)
         : m_base(indexById(base))
         , m_local(indexById(local))
         , m_localNotes(local)
@@ -70,7 +71,11 @@ public:
         , m_other(other)
         , m_copy(source == MergeSource::conflictCopy)
         , m_localHistory(localHistory)
-        , m_otherHistory(otherHistory) {
+        , m_otherHistory(otherHistory)
+        , m_otherDeleted(otherDeleted)
+        , m_recordsDeletions(!otherDeleted.empty() ||
+                             std::any_of(otherHistory.begin(), otherHistory.end(),
+                                         [](const auto& entry) { return !entry.second.empty(); })) {
         for (const Note& note : local) {
             const Note* theirs = find(m_otherIndex, note.id);
             m_concurrent = m_concurrent || (theirs != nullptr && descent(note, *theirs) == Descent::concurrent);
@@ -110,8 +115,8 @@ private:
         const Note* theirs = find(m_otherIndex, mine.id);
         if (theirs == nullptr) {
             // Deleted there: gone too when unchanged here. A copy deletes nothing, nor does a
-            // document that grew beside ours.
-            if (m_copy || m_concurrent || base == nullptr || !(*base == mine)) {
+            // document that grew beside ours, nor one that records its deletions but not this one.
+            if (m_copy || m_concurrent || !deletedThere(mine.id) || base == nullptr || !(*base == mine)) {
                 pushMine(mine);
             }
             return;
@@ -158,6 +163,13 @@ private:
             pushMine(mine);
             pushConflict(mine, *theirs);
         }
+    }
+
+    // Whether the other document lacks a note because it was deleted there, not because that
+    // machine never held it; a document that records no deletions cannot tell.
+    bool deletedThere(std::string_view id) const {
+        return !m_recordsDeletions ||
+               std::find(m_otherDeleted.begin(), m_otherDeleted.end(), hashDocument(id)) != m_otherDeleted.end();
     }
 
     void pushConflict(const Note& mine, const Note& theirs) {
@@ -280,6 +292,8 @@ private:
     bool m_copy;
     const Histories& m_localHistory;
     const Histories& m_otherHistory;
+    const Deletions& m_otherDeleted;
+    bool m_recordsDeletions;
     bool m_concurrent = false;
     std::unordered_set<std::string> m_ids;
 };
@@ -311,8 +325,8 @@ std::uint64_t finish(std::uint64_t hash) {
 
 std::vector<Note> mergeNotes(const std::vector<Note>& base, const std::vector<Note>& local,
                              const std::vector<Note>& other, MergeSource source, const Histories& localHistory,
-                             const Histories& otherHistory, Histories* mergedHistory) {
-    Merge merge(base, local, other, source, localHistory, otherHistory);
+                             const Histories& otherHistory, const Deletions& otherDeleted, Histories* mergedHistory) {
+    Merge merge(base, local, other, source, localHistory, otherHistory, otherDeleted);
     if (mergedHistory != nullptr) {
         *mergedHistory = std::move(merge.history);
     }

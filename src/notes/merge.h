@@ -32,7 +32,9 @@ enum class MergeSource {
 // The histories (`localHistory` of the notes in memory, `otherHistory` as the document records
 // them) say which side changed a note: another machine's text that does not descend from ours
 // changed on both sides, even where ours is the base (the other machine never saw it), and then
-// the other document deletes nothing, as it may never have held what it lacks. A text this side
+// the other document deletes nothing, as it may never have held what it lacks. Nor does a document
+// written with histories or deletions (`otherDeleted`, the notes it records as deleted) delete a
+// note it lacks but does not record as deleted: that machine never held it. A text this side
 // knows as an ancestor of its own is no change. Where both machines already keep the other's text
 // as a conflict note, both settle on the same arrangement: the later text in the note, the other
 // beside it. A conflict note whose text its note holds, or grew out of, goes.
@@ -43,7 +45,8 @@ enum class MergeSource {
 // the histories of the result's notes.
 std::vector<Note> mergeNotes(const std::vector<Note>& base, const std::vector<Note>& local,
                              const std::vector<Note>& other, MergeSource source, const Histories& localHistory = {},
-                             const Histories& otherHistory = {}, Histories* mergedHistory = nullptr);
+                             const Histories& otherHistory = {}, const Deletions& otherDeleted = {},
+                             Histories* mergedHistory = nullptr);
 
 // The id of the note that holds `text` as the other side of a conflict on the note `id`: a
 // version 4 UUID in canonical lower-case form, the same on every machine for the same arguments.

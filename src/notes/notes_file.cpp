@@ -137,22 +137,33 @@ void appendNumber(std::string& out, double value) {
     out.append(buffer.data(), result.ptr);
 }
 
+// An array of at most kHistoryLength hashes, each as 16 lower-case hex digits, its elements
+// indented by `indent` and its closing bracket two spaces less.
+void appendHashes(std::string& out, const std::vector<std::uint64_t>& hashes, std::string_view indent) {
+    constexpr char kHex[] = "0123456789abcdef";
+    out += '[';
+    for (std::size_t i = 0; i < hashes.size() && i < kHistoryLength; ++i) {
+        out += i == 0 ? "\n" : ",\n";
+        out += indent;
+        out += '"';
+        for (int shift = 60; shift >= 0; shift -= 4) {
+            out += kHex[(hashes[i] >> static_cast<unsigned>(shift)) & 0xFU];
+        }
+        out += '"';
+    }
+    out += '\n';
+    out += indent.substr(2);
+    out += ']';
+}
+
 void appendNote(std::string& out, const Note& note, const History* history) {
     out += "    {\n      \"color\" : ";
     appendString(out, note.color);
     out += ",\n      \"createdAt\" : ";
     appendNumber(out, note.createdAt);
     if (history != nullptr && !history->empty()) {
-        constexpr char kHex[] = "0123456789abcdef";
-        out += ",\n      \"history\" : [";
-        for (std::size_t i = 0; i < history->size() && i < kHistoryLength; ++i) {
-            out += i == 0 ? "\n        \"" : ",\n        \"";
-            for (int shift = 60; shift >= 0; shift -= 4) {
-                out += kHex[((*history)[i] >> static_cast<unsigned>(shift)) & 0xFU];
-            }
-            out += '"';
-        }
-        out += "\n      ]";
+        out += ",\n      \"history\" : ";
+        appendHashes(out, *history, "        ");
     }
     out += ",\n      \"id\" : ";
     appendString(out, note.id);
@@ -195,14 +206,14 @@ std::optional<Note> decodeNote(Json& value) {
     return Note{*id, *color, *body, *createdAt, *updatedAt};
 }
 
-// A note's "history" when it is one: 16 lower-case hex digits a hash, its own version's first.
-// Anything else is no history, and never makes the document unreadable.
-History decodeHistory(const Json& value, const Note& note) {
-    const auto found = value.find("history");
-    if (found == value.end() || !found->is_array() || found->empty()) {
+// The first kHistoryLength hashes of the array `key` of `value`, 16 lower-case hex digits each.
+// Anything else is none, and never makes the document unreadable.
+std::vector<std::uint64_t> decodeHashes(const Json& value, const char* key) {
+    const auto found = value.find(key);
+    if (found == value.end() || !found->is_array()) {
         return {};
     }
-    History history;
+    std::vector<std::uint64_t> hashes;
     for (const Json& element : *found) {
         const auto* hex = element.is_string() ? element.get_ptr<const std::string*>() : nullptr;
         std::uint64_t hash = 0;
@@ -210,9 +221,18 @@ History decodeHistory(const Json& value, const Note& note) {
             return {};
         }
         std::from_chars(hex->data(), hex->data() + hex->size(), hash, 16);
-        if (history.size() < kHistoryLength) {
-            history.push_back(hash);
+        if (hashes.size() < kHistoryLength) {
+            hashes.push_back(hash);
         }
+    }
+    return hashes;
+}
+
+// A note's "history" when it is one: its own version's hash first.
+History decodeHistory(const Json& value, const Note& note) {
+    History history = decodeHashes(value, "history");
+    if (history.empty()) {
+        return {};
     }
     return history.front() == versionHash(note.id, note.text) ? history : History{};
 }
@@ -364,7 +384,7 @@ std::uint64_t versionHash(std::uint64_t idHash, std::uint64_t textHash) {
 }
 
 std::string encodeDocument(const std::vector<Note>& notes, const std::optional<std::string>& activeId,
-                           const Histories& history) {
+                           const Histories& history, const Deletions& deleted) {
     std::size_t estimate = 64;
     for (const Note& note : notes) {
         estimate += note.text.size() + note.id.size() + 160;
@@ -375,6 +395,11 @@ std::string encodeDocument(const std::vector<Note>& notes, const std::optional<s
     if (activeId) {
         out += "  \"activeId\" : ";
         appendString(out, *activeId);
+        out += ",\n";
+    }
+    if (!deleted.empty()) {
+        out += "  \"deleted\" : ";
+        appendHashes(out, deleted, "    ");
         out += ",\n";
     }
     out += "  \"notes\" : [";
@@ -388,7 +413,7 @@ std::string encodeDocument(const std::vector<Note>& notes, const std::optional<s
 }
 
 std::string encodePayload(const Payload& payload) {
-    return encodeDocument(payload.notes, payload.activeId, payload.history);
+    return encodeDocument(payload.notes, payload.activeId, payload.history, payload.deleted);
 }
 
 std::optional<Payload> decodePayload(std::string_view bytes) {
@@ -423,6 +448,7 @@ std::optional<Payload> decodePayload(std::string_view bytes) {
             }
             payload.notes.push_back(std::move(*note));
         }
+        payload.deleted = decodeHashes(document, "deleted");
         const auto activeId = document.find("activeId");
         if (activeId != document.end() && !activeId->is_null()) {
             if (!activeId->is_string()) {

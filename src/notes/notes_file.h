@@ -27,15 +27,23 @@ using History = std::vector<std::uint64_t>;
 using Histories = std::unordered_map<std::string, History>; // by note id
 inline constexpr std::size_t kHistoryLength = 32;
 
+// The notes deleted here or taken as deleted from another machine's document, latest first, at
+// most kHistoryLength: the hashes (hashDocument) of their ids. The document records them
+// ("deleted", which other programs ignore, written only when not empty), so that another machine
+// tells a note deleted here from one this machine never held.
+using Deletions = std::vector<std::uint64_t>;
+
 // The hash of one version of a note: its id and its text; the second form from hashDocument() of each.
 std::uint64_t versionHash(std::string_view id, std::string_view text);
 std::uint64_t versionHash(std::uint64_t idHash, std::uint64_t textHash);
 
-// The notes document: the ordered notes, the id of the active one and the notes' histories.
+// The notes document: the ordered notes, the id of the active one, the notes' histories and the
+// notes deleted lately.
 struct Payload {
     std::vector<Note> notes;
     std::optional<std::string> activeId;
     Histories history = {};
+    Deletions deleted = {};
 };
 
 // Documents larger than this are unreadable: it keeps a hostile file (a 100 GB sparse one) from
@@ -49,7 +57,7 @@ inline constexpr int kMaxDocumentDepth = 8;
 // whole timestamps as plain integers, no newline at the end.
 std::string encodePayload(const Payload& payload);
 std::string encodeDocument(const std::vector<Note>& notes, const std::optional<std::string>& activeId,
-                           const Histories& history = {});
+                           const Histories& history = {}, const Deletions& deleted = {});
 
 // Strict reading: "notes" must be an array of complete note objects, "activeId" a string, null
 // or absent; other members are ignored. Anything else (including invalid UTF-8, a byte order

@@ -118,6 +118,7 @@ void Store::deleteActiveNote() {
     if (!index) {
         return;
     }
+    recordDeleted(m_notes[*index].id);
     m_notes.erase(m_notes.begin() + static_cast<std::ptrdiff_t>(*index));
     notify(StoreChange::notes);
     if (m_notes.empty()) {
@@ -228,7 +229,14 @@ Store::DiskState Store::absorbExternalChanges() {
             documentMerged = true;
             Histories merged;
             adoptMerged(mergeNotes(previousBase, m_notes, m_base, MergeSource::document, m_history, document->history,
-                                   &merged));
+                                   document->deleted, &merged));
+            for (const std::uint64_t id : document->deleted) {
+                // Passed on, so that a third machine that still holds the note lets it go too.
+                if (m_deleted.size() < kHistoryLength &&
+                    std::find(m_deleted.begin(), m_deleted.end(), id) == m_deleted.end()) {
+                    m_deleted.push_back(id);
+                }
+            }
             adoptHistory(std::move(merged));
             m_known = identity;
             m_unreadableDocumentOnDisk = false;
@@ -251,7 +259,7 @@ Store::DiskState Store::absorbExternalChanges() {
         }
         // Against the document as it is now: what the copy holds beyond that is what it adds.
         Histories merged;
-        adoptMerged(mergeNotes(m_base, m_notes, copy->notes, MergeSource::conflictCopy, m_history, {}, &merged));
+        adoptMerged(mergeNotes(m_base, m_notes, copy->notes, MergeSource::conflictCopy, m_history, {}, {}, &merged));
         adoptHistory(std::move(merged));
         m_mergedCopies.push_back(path);
     }
@@ -304,12 +312,26 @@ void Store::extendHistory() {
     });
 }
 
+void Store::recordDeleted(std::string_view id) {
+    const std::uint64_t hash = hashDocument(id);
+    std::erase(m_deleted, hash);
+    m_deleted.insert(m_deleted.begin(), hash);
+    if (m_deleted.size() > kHistoryLength) {
+        m_deleted.resize(kHistoryLength);
+    }
+}
+
 void Store::adoptMerged(std::vector<Note> merged) {
     if (merged.empty()) {
         merged.push_back(Note::make(merged, m_services.clock)); // every note deleted elsewhere
     }
     if (merged == m_notes) {
         return;
+    }
+    for (const Note& note : m_notes) {
+        if (std::none_of(merged.begin(), merged.end(), [&](const Note& kept) { return kept.id == note.id; })) {
+            recordDeleted(note.id);
+        }
     }
     const std::size_t activeAt = activeIndex().value_or(0);
     m_notes = std::move(merged);
@@ -350,6 +372,7 @@ void Store::load() {
     m_base = m_notes;
     if (document) {
         m_history = std::move(document->history);
+        m_deleted = std::move(document->deleted);
     }
     notify(StoreChange::notes);
     if (m_notes.empty()) {
@@ -423,7 +446,7 @@ FileStatus Store::attemptWrite() {
         m_unreadableDocumentOnDisk = false;
     }
     extendHistory();
-    const std::string document = encodeDocument(m_notes, m_activeId, m_history);
+    const std::string document = encodeDocument(m_notes, m_activeId, m_history, m_deleted);
     if (document.size() > kMaxDocumentBytes) {
         return {FileStatus::Kind::failed, EFBIG}; // it could never be read back
     }
@@ -442,7 +465,7 @@ FileStatus Store::attemptWrite() {
 }
 
 std::optional<std::filesystem::path> Store::keepEmergencyCopy() {
-    return writeEmergencyCopy(m_services.fileSystem, encodeDocument(m_notes, m_activeId, m_history),
+    return writeEmergencyCopy(m_services.fileSystem, encodeDocument(m_notes, m_activeId, m_history, m_deleted),
                               m_services.clock.now());
 }
 

@@ -101,6 +101,8 @@ public:
     const std::filesystem::path& fileURL() const { return m_file.path(); }
     // The notes' histories as the next save writes them beside the notes.
     const Histories& history() const { return m_history; }
+    // The notes deleted lately, as the next save records them.
+    const Deletions& deleted() const { return m_deleted; }
     // The outcome of the most recent write: what the panel shows while saves fail. Observers hear
     // StoreChange::saveStatus when it changes.
     const FileStatus& lastWriteStatus() const { return m_lastWrite; }
@@ -138,6 +140,9 @@ private:
     Histories m_history;
     void adoptHistory(Histories merged);
     void extendHistory();
+    // The notes deleted here or taken as deleted from another machine's document (see Deletions).
+    Deletions m_deleted;
+    void recordDeleted(std::string_view id);
     // Conflict copies already merged, removed after the next durable save.
     std::vector<std::string> m_mergedCopies;
     std::optional<Scheduler::TaskId> m_checkWork;

@@ -243,6 +243,7 @@ std::string externalWrite(const testing::TestFolder& folder, const std::filesyst
     case 2:
         if (written.notes.size() > 1) {
             change = {External::remove, {target.id, target.color, target.text}, {}};
+            written.deleted.insert(written.deleted.begin(), hashDocument(target.id)); // as Pindle records it
             written.notes.erase(written.notes.begin() + static_cast<std::ptrdiff_t>(i));
             described = "external remove";
             break;
