@@ -2,6 +2,7 @@
 // bus (tests/e2e/desktop.py).
 
 #include "pindle/testing/portal_stand_in.h"
+#include "platform/hot_key_service.h"
 #include "platform/portal_hot_key_service.h"
 
 #include <QDBusArgument>
@@ -35,6 +36,12 @@ private slots:
         QVERIFY(!PortalHotKeyService::available(bus));
         testing::PortalStandIn portal({"--shortcuts"});
         QVERIFY(PortalHotKeyService::available(bus));
+        // The portal takes the hot key on a Wayland session only: elsewhere the X11 grab does.
+        for (const bool wayland : {true, false}) {
+            qputenv("XDG_SESSION_TYPE", wayland ? "wayland" : "x11");
+            qunsetenv("WAYLAND_DISPLAY");
+            QCOMPARE(dynamic_cast<PortalHotKeyService*>(createHotKeyService().get()) != nullptr, wayland);
+        }
         // Each binding as "session id preferred-trigger".
         const auto bindings = [&] { return portal.control("Bindings").toStringList(); };
 
