@@ -8,9 +8,24 @@
 #include <algorithm>
 #include <cerrno>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace pindle {
+
+namespace {
+
+// The ids of `notes`, to ask of many notes at once whether they are still there.
+std::unordered_set<std::string_view> idsOf(const std::vector<Note>& notes) {
+    std::unordered_set<std::string_view> ids;
+    ids.reserve(notes.size());
+    for (const Note& note : notes) {
+        ids.insert(note.id);
+    }
+    return ids;
+}
+
+} // namespace
 
 Store::Store(StoreServices services, std::optional<std::filesystem::path> fileURL)
     : m_services(services)
@@ -270,9 +285,9 @@ Store::DiskState Store::absorbExternalChanges() {
 void Store::adoptHistory(Histories merged) {
     // A note the merge kept has the history it came with; one deleted elsewhere or here keeps its
     // own for a while (see extendHistory).
-    // Not a structured binding: clang (clang-tidy) before 16 cannot capture one in the lambda.
+    const auto present = idsOf(m_notes);
     for (auto& entry : m_history) {
-        if (std::none_of(m_notes.begin(), m_notes.end(), [&](const Note& note) { return note.id == entry.first; })) {
+        if (!present.contains(entry.first)) {
             merged.emplace(entry.first, std::move(entry.second));
         }
     }
@@ -305,11 +320,9 @@ void Store::extendHistory() {
     }
     // Deleted notes' histories: a few are enough for the versions still on their way back.
     std::size_t deleted = 0;
-    std::erase_if(m_history, [&](const auto& entry) {
-        const bool gone =
-            std::none_of(m_notes.begin(), m_notes.end(), [&](const Note& n) { return n.id == entry.first; });
-        return gone && ++deleted > kHistoryLength;
-    });
+    const auto present = idsOf(m_notes);
+    std::erase_if(m_history,
+                  [&](const auto& entry) { return !present.contains(entry.first) && ++deleted > kHistoryLength; });
 }
 
 void Store::recordDeleted(std::string_view id) {
@@ -328,8 +341,9 @@ void Store::adoptMerged(std::vector<Note> merged) {
     if (merged == m_notes) {
         return;
     }
+    const auto kept = idsOf(merged);
     for (const Note& note : m_notes) {
-        if (std::none_of(merged.begin(), merged.end(), [&](const Note& kept) { return kept.id == note.id; })) {
+        if (!kept.contains(note.id)) {
             recordDeleted(note.id);
         }
     }
