@@ -1,17 +1,16 @@
 #!/usr/bin/python3
-"""The one private desktop every end-to-end, stress, packaging and benchmark run (and scripts/run)
-starts Pindle on: a display of its own (Xvfb, or sway or GNOME Shell headless with XWayland), a
-window manager, a tray or a real desktop panel, a hermetic D-Bus session bus, private data and
-runtime folders, condition waits, and a screenshot and the logs kept when a test fails.
+"""The one private desktop of every end-to-end, stress, packaging and benchmark run: a display
+(Xvfb, or sway or GNOME Shell headless with XWayland), a window manager, a tray or a real panel, a
+hermetic session bus, private folders, condition waits; logs and a screenshot kept on failure.
 
     desktop.py [--desktop NAME] [--screenshot PNG] COMMAND [ARGUMENT ...]
 
-runs COMMAND on a fresh desktop NAME (a row of DESKTOPS, default "bare": openbox, no tray) with
-DISPLAY and the bus set, writes a screenshot once COMMAND has run 2 s (with --screenshot) and
-exits with its status.
+runs COMMAND on a fresh desktop NAME (default "bare": openbox, no tray), with --screenshot taken
+once it has run 2 s, and exits with its status.
 """
 
 import argparse
+import contextlib
 import json
 import os
 import pwd
@@ -44,7 +43,6 @@ def wait_for(condition, timeout=5.0, interval=0.02, what="condition"):
 
 
 def holds_for(condition, duration, interval=0.02):
-    """True when `condition` stays truthy for the whole `duration`."""
     deadline = time.monotonic() + duration
     while time.monotonic() < deadline:
         if not condition():
@@ -54,7 +52,6 @@ def holds_for(condition, duration, interval=0.02):
 
 
 def wait_steady(query, duration=0.5, timeout=10.0, what="a steady value"):
-    """Waits until `query` gives the same truthy value for `duration`, and returns it."""
     def steady():
         value = query()
         return value if value and holds_for(lambda: query() == value, duration) else None
@@ -68,19 +65,15 @@ def wait_steady(query, duration=0.5, timeout=10.0, what="a steady value"):
 # bus may start; wayland: the compositor Pindle reaches through XWayland; anchor "centre": nothing
 # tells the panel where the icon is; needs: the programs the row runs.
 
-XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-panel" version="1.0"><property name="configver" type="int" value="2"/>
-  <property name="panels" type="array"><value type="int" value="1"/><property name="panel-1" type="empty">
-    <property name="position" type="string" value="p={p};x=0;y=0"/><property name="length" type="uint" value="100"/>
-    <property name="position-locked" type="bool" value="true"/><property name="size" type="uint" value="30"/>
-    <property name="plugin-ids" type="array"><value type="int" value="1"/><value type="int" value="2"/></property>
-  </property></property>
-  <property name="plugins" type="empty">
-    <property name="plugin-1" type="string" value="separator"><property name="expand" type="bool" value="true"/>
-      <property name="style" type="uint" value="0"/></property>
-    <property name="plugin-2" type="string" value="systray"/></property>
-</channel>
-"""
+XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?><channel name="xfce4-panel" version="1.0">
+<property name="configver" type="int" value="2"/><property name="panels" type="array"><value type="int" value="1"/>
+<property name="panel-1" type="empty"><property name="position" type="string" value="p={p};x=0;y=0"/>
+<property name="length" type="uint" value="100"/><property name="size" type="uint" value="30"/>
+<property name="position-locked" type="bool" value="true"/>
+<property name="plugin-ids" type="array"><value type="int" value="1"/><value type="int" value="2"/></property>
+</property></property><property name="plugins" type="empty"><property name="plugin-1" type="string" value="separator">
+<property name="expand" type="bool" value="true"/><property name="style" type="uint" value="0"/></property><property name="plugin-2" type="string" value="systray"/>
+</property></channel>"""
 LXQT_PANEL = ("[General]\n__userfile__=true\npanels=panel1\n[panel1]\nplugins=statusnotifier\nposition={Edge}\n"
               "panelSize=32\niconSize=22\nwidth=100\nwidth-percent=true\ndesktop=0\n[statusnotifier]\n"
               "type=statusnotifier\nalignment=Right\n")
@@ -134,7 +127,7 @@ class Desktop:
     its start_pindle runs."""
 
     def __init__(self, pindle=None, desktop="openbox"):
-        self.kind, self.profile = desktop, DESKTOPS[desktop]
+        self.profile = DESKTOPS[desktop]
         self.edge = self.profile.get("edge", "top")
         self.wayland = self.profile.get("wayland")
         self.root = tempfile.mkdtemp(prefix=f"pindle-{desktop}-")
@@ -264,9 +257,13 @@ class Desktop:
                                                          if n.startswith(".mutter-Xwaylandauth")), None), what="XWayland")
         # Out of the overview it starts in, without banners, and the clock hidden, so the bar changes
         # only by the icons.
-        wait_for(lambda: self.shell_eval(
-            "Main.messageTray.bannerBlocked = true; Main.panel.statusArea.dateMenu.hide(); Main.overview.hide(); "
-            "!Main.layoutManager._startingUp && !Main.overview.visible") == "true", timeout=30, what="the desktop")
+        script = ("Main.messageTray.bannerBlocked = true; Main.panel.statusArea.dateMenu.hide(); Main.overview.hide(); "
+                  "!Main.layoutManager._startingUp && !Main.overview.visible")
+
+        def ready():  # the shell's interface comes some time after its display
+            with contextlib.suppress(dbus.DBusException):
+                return self.shell().Eval(script)[1] == "true"
+        wait_for(ready, timeout=30, what="the desktop")
 
     def _start_sway(self):
         config = self.write("sway.conf", f"output HEADLESS-1 resolution {WIDTH}x{HEIGHT} position 0 0\n"
@@ -295,7 +292,7 @@ class Desktop:
         else:
             wait_for(lambda: self.work_area() != (0, 0, WIDTH, HEIGHT), timeout=15, what="the bar's strut")
         # Drawn and settled: what the bar looks like without Pindle's icon, the first time.
-        settled = wait_steady(self.bar_picture, what="the bar to settle")
+        settled = wait_steady(lambda: self.picture(*self.bar_rect()), what="the bar to settle")
         self.bar_before = self.bar_before or settled
 
     def stop(self, process, sig=signal.SIGTERM, timeout=5):
@@ -365,12 +362,6 @@ class Desktop:
         """GNOME Shell's D-Bus interface `name` (org.gnome.Shell.Screenshot: its screenshots)."""
         return dbus.Interface(self.bus().get_object(name, "/" + name.replace(".", "/")), name)
 
-    def shell_eval(self, script):
-        try:
-            return str(self.shell().Eval(script)[1])
-        except dbus.DBusException:
-            return None
-
     def work_area(self):
         """(x, y, width, height) of the screen minus the bars."""
         if self.wayland == "sway":
@@ -397,9 +388,6 @@ class Desktop:
             return out[len(out) - w * h * 3:]
         return subprocess.run(["import", "-window", "root", "-crop", f"{w}x{h}+{x}+{y}", "-depth", "8", "rgb:-"],
                               env=self.env, capture_output=True, check=True).stdout
-
-    def bar_picture(self):
-        return self.picture(*self.bar_rect())
 
     def window_info(self, window):
         """(x, y, width, height, viewable) of a window in root coordinates, or None."""
@@ -452,7 +440,7 @@ class Desktop:
         if self.bar_before is None or (self.panel_window_geometry() and self.icon):
             return self.icon if self.bar_before else None
         bx, by, bw, bh = self.bar_rect()
-        now = self.bar_picture()
+        now = self.picture(*self.bar_rect())
         changed = [i // 3 for i in range(0, min(len(now), len(self.bar_before)), 3)
                    if now[i:i + 3] != self.bar_before[i:i + 3]]
         if len(changed) < 12:
@@ -514,11 +502,9 @@ class Desktop:
 
 
 class DesktopTest(unittest.TestCase):
-    """A test on its own desktop of kind `desktop_kind`: kept with its logs and a screenshot of the
-    end when it fails."""
+    """A test on a desktop of its own, kept with its logs and a screenshot of the end on failure."""
 
-    PINDLE = None
-    desktop_kind = "openbox"
+    PINDLE, desktop_kind = None, "openbox"
 
     def setUp(self):
         self.desktop = Desktop(self.PINDLE, self.desktop_kind)
@@ -529,22 +515,6 @@ class DesktopTest(unittest.TestCase):
         if failed:
             print("\nscreenshot:", self.desktop.screenshot("at-end.png"), file=sys.stderr)
         self.desktop.close(keep=failed)
-
-    def shot(self, name):
-        """A screenshot to look at, kept with PINDLE_E2E_KEEP=1."""
-        path = self.desktop.screenshot(name)
-        if os.environ.get("PINDLE_E2E_KEEP"):
-            print("\nscreenshot:", path, file=sys.stderr)
-
-
-def run_tests(doc):
-    """unittest's main for a suite script taking PINDLE_BINARY first."""
-    if len(sys.argv) < 2:
-        print(doc, file=sys.stderr)
-        return 2
-    DesktopTest.PINDLE = os.path.abspath(sys.argv[1])
-    program = unittest.main(argv=[sys.argv[0], "-v", *sys.argv[2:]], exit=False)
-    return 0 if program.result.wasSuccessful() else 1
 
 
 def main():

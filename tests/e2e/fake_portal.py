@@ -1,16 +1,13 @@
 #!/usr/bin/python3
 """A stand-in for the desktop portal on the session bus of DBUS_SESSION_BUS_ADDRESS: Settings (light
-or dark) and GlobalShortcuts, which no portal installable here implements for a test.
+or dark) and GlobalShortcuts, which no portal installable here implements for a test. Tests steer it
+through org.pindle.test.Control on the portal's object. Like the real ones, Settings.Read wraps its
+value in a second variant and a request's Response goes out before the call's reply.
 
-    fake_portal.py [--ready-fd FD] [--settings] [--color-scheme N] [--shortcuts]
-
-Writes "ready" to FD once it owns its name. Tests (the C++ ones too) steer it through
-org.pindle.test.Control on the portal's object. Like the real ones, Settings.Read wraps its value in a second variant and a
-request's Response goes out before the call's reply.
+    fake_portal.py [--settings] [--color-scheme N] [--shortcuts]
 """
 
 import argparse
-import os
 
 import dbus
 import dbus.mainloop.glib
@@ -21,10 +18,7 @@ PATH = "/org/freedesktop/portal/desktop"
 SETTINGS = "org.freedesktop.portal.Settings"
 SHORTCUTS = "org.freedesktop.portal.GlobalShortcuts"
 CONTROL = "org.pindle.test.Control"
-
-
-def not_found(what):
-    return dbus.exceptions.DBusException(what, name="org.freedesktop.DBus.Error.UnknownMethod")
+NO_OPTIONS = dbus.Dictionary({}, signature="sv")
 
 
 class Request(dbus.service.Object):
@@ -53,8 +47,8 @@ class Portal(dbus.service.Object):
     def __init__(self, bus, settings, shortcuts):
         super().__init__(bus, PATH)
         self.bus, self.settings, self.shortcuts = bus, settings, shortcuts
-        self.sessions = {}  # session path -> {shortcut id: properties}
-        self.session_objects, self.closed, self.reads, self.refuse, self.switch = {}, [], 0, False, None
+        self.sessions, self.session_objects = {}, {}  # session path -> {shortcut id: properties}, its object
+        self.closed, self.reads, self.refuse, self.switch = [], 0, False, None
 
     def _respond(self, sender, options, results, answer=0):
         path = f"{PATH}/request/{sender[1:].replace('.', '_')}/{options.get('handle_token', 't')}"
@@ -63,11 +57,15 @@ class Portal(dbus.service.Object):
         request.remove_from_connection()
         return dbus.ObjectPath(path)
 
+    def _refuse_without_shortcuts(self):
+        if not self.shortcuts:
+            raise dbus.exceptions.DBusException(SHORTCUTS, name="org.freedesktop.DBus.Error.UnknownMethod")
+
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
     def Get(self, interface, name):
-        if (interface, name) not in ((SETTINGS, "version"), (SHORTCUTS, "version")) or \
-                (interface == SHORTCUTS and not self.shortcuts) or (interface == SETTINGS and self.settings is None):
-            raise not_found(f"No such interface “{interface}”")
+        if (interface, name) != (SHORTCUTS, "version"):
+            raise dbus.exceptions.DBusException(interface, name="org.freedesktop.DBus.Error.UnknownProperty")
+        self._refuse_without_shortcuts()
         return dbus.UInt32(1)
 
     @dbus.service.method(SETTINGS, in_signature="ss", out_signature="v")
@@ -87,11 +85,9 @@ class Portal(dbus.service.Object):
 
     @dbus.service.method(SHORTCUTS, in_signature="a{sv}", out_signature="o", sender_keyword="sender")
     def CreateSession(self, options, sender=None):
-        if not self.shortcuts:
-            raise not_found(SHORTCUTS)
+        self._refuse_without_shortcuts()
         path = f"{PATH}/session/{sender[1:].replace('.', '_')}/{options.get('session_handle_token', 's')}"
-        self.sessions[path] = {}
-        self.session_objects[path] = Session(self, path)
+        self.sessions[path], self.session_objects[path] = {}, Session(self, path)
         return self._respond(sender, options, {"session_handle": dbus.String(path, variant_level=1)})
 
     @dbus.service.method(SHORTCUTS, in_signature="oa(sa{sv})sa{sv}", out_signature="o", sender_keyword="sender")
@@ -118,30 +114,25 @@ class Portal(dbus.service.Object):
         self.settings[(namespace, key)] = value
         self.SettingChanged(namespace, key, value)
 
-    @dbus.service.method(CONTROL, in_signature="", out_signature="a{sa{sa{sv}}}")
-    def Shortcuts(self):
-        return dbus.Dictionary({path: dbus.Dictionary(bound, signature="sa{sv}")
-                                for path, bound in self.sessions.items()}, signature="sa{sa{sv}}")
-
     @dbus.service.method(CONTROL, in_signature="s", out_signature="b")
     def Press(self, shortcut):
         """A press and release of `shortcut` in every session that bound it."""
         sessions = [dbus.ObjectPath(path) for path, bound in self.sessions.items() if shortcut in bound]
         for path in sessions:
-            self.Activated(path, shortcut, dbus.UInt64(1), dbus.Dictionary({}, signature="sv"))
-            self.Deactivated(path, shortcut, dbus.UInt64(2), dbus.Dictionary({}, signature="sv"))
+            self.Activated(path, shortcut, dbus.UInt64(1), NO_OPTIONS)
+            self.Deactivated(path, shortcut, dbus.UInt64(2), NO_OPTIONS)
         return bool(sessions)
 
     @dbus.service.method(CONTROL, in_signature="os", out_signature="")
     def Activate(self, session, shortcut):
         """An activation as sent, whoever bound what."""
-        self.Activated(session, shortcut, dbus.UInt64(1), dbus.Dictionary({}, signature="sv"))
+        self.Activated(session, shortcut, dbus.UInt64(1), NO_OPTIONS)
 
     @dbus.service.method(CONTROL, in_signature="o", out_signature="")
     def EndSession(self, path):
         """The desktop ends a session."""
         self.sessions.pop(str(path), None)
-        self.session_objects.pop(str(path)).Closed(dbus.Dictionary({}, signature="sv"))
+        self.session_objects.pop(str(path)).Closed(NO_OPTIONS)
 
     @dbus.service.method(CONTROL, in_signature="b", out_signature="")
     def Refuse(self, refuse):
@@ -169,7 +160,6 @@ class Portal(dbus.service.Object):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--ready-fd", type=int)
     parser.add_argument("--settings", action="store_true")
     parser.add_argument("--color-scheme", type=int)
     parser.add_argument("--shortcuts", action="store_true")
@@ -181,9 +171,6 @@ def main():
         settings[("org.freedesktop.appearance", "color-scheme")] = dbus.UInt32(options.color_scheme)
     Portal(bus, settings, options.shortcuts)
     name = dbus.service.BusName("org.freedesktop.portal.Desktop", bus)  # noqa: F841 (owned while it lives)
-    if options.ready_fd is not None:
-        os.write(options.ready_fd, b"ready\n")
-        os.close(options.ready_fd)
     GLib.MainLoop().run()
 
 

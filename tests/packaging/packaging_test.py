@@ -1,13 +1,10 @@
 #!/usr/bin/python3
-"""What installing Pindle puts on a machine: the tree `cmake --install` writes into a temporary
-prefix (and staged with DESTDIR), and the Debian package CPack builds, installed with dpkg into a
-throw-away root. The installed program is started on a private desktop (tests/e2e/desktop.py)
-from its installed menu and autostart entries. TranslationTest checks every .ts file against the
-code.
+"""What installing Pindle puts on a machine: the tree `cmake --install` writes into a prefix, and
+the Debian package CPack builds, installed with dpkg into a throw-away root and started on a private
+desktop (tests/e2e/desktop.py) from its menu and autostart entries. TranslationTest checks every .ts
+file against the code. Exits 77 (skipped) when a tool is missing.
 
     packaging_test.py BUILD_DIR [TestName ...]
-
-Exits 77 (skipped) when a tool the test needs is missing, saying which.
 """
 
 import configparser
@@ -40,16 +37,14 @@ def kept_manifest():
     """CMake and CPack overwrite the build folder's install_manifest.txt, which `make uninstall`
     relies on: what a real install there listed is put back."""
     path = os.path.join(BUILD, "install_manifest.txt")
-    saved = Desktop.read(path) if os.path.exists(path) else None
+    kept = os.path.exists(path) and shutil.copy(path, path + ".kept")
     try:
         yield
     finally:
-        if saved is None:
-            with contextlib.suppress(FileNotFoundError):
-                os.remove(path)
-        else:
-            with open(path, "w", encoding="utf-8") as manifest:
-                manifest.write(saved)
+        if kept:
+            os.replace(kept, path)
+        elif os.path.exists(path):
+            os.remove(path)
 
 
 def project_version():
@@ -75,8 +70,7 @@ class Packaging(unittest.TestCase):
         return result.stdout
 
     def check_tree(self, root, prefix, sysconf):
-        """The installed tree under `root`: program, entries, icons, metainfo, translations,
-        manual page. Returns the program and the menu and autostart entries."""
+        """The installed tree under `root`; returns the program and the menu and autostart entries."""
         usr = root + prefix
         binary = os.path.join(usr, "bin", "pindle")
         self.assertTrue(os.access(binary, os.X_OK), binary)
@@ -115,8 +109,7 @@ class Packaging(unittest.TestCase):
         return binary, menu, autostart
 
     def check_runs(self, binary, menu, autostart):
-        """Started as the session (autostart) and then the menu would start it, and answering on the
-        command line without the display or the running copy."""
+        """Started as autostart and then the menu would, and answering on the command line alone."""
         d = Desktop(binary)
         try:
             d.env["PATH"] = os.path.dirname(binary) + os.pathsep + d.env["PATH"]
