@@ -195,12 +195,10 @@ class Desktop:
 
     @staticmethod
     def _test_user():
-        try:
-            return pwd.getpwnam(TEST_USER)
-        except KeyError:
-            subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", TEST_USER],
-                           check=True, capture_output=True)
-            return pwd.getpwnam(TEST_USER)
+        # Made on first use; once there, useradd only says so.
+        subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", TEST_USER],
+                       capture_output=True)
+        return pwd.getpwnam(TEST_USER)
 
     def write(self, name, text):
         path = os.path.join(self.root, name)
@@ -410,7 +408,7 @@ class Desktop:
         return next((window for window, info in self.pindle_windows() if info[2] >= 300), None)
 
     def panel_window_geometry(self):
-        info = self.window_info(self.panel()) if self.panel() else None
+        info = (panel := self.panel()) and self.window_info(panel)
         return info if info and info[4] else None
 
     def panel_geometry(self):
