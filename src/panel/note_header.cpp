@@ -83,10 +83,23 @@ NoteHeader::NoteHeader(QWidget* parent)
 }
 
 void NoteHeader::applyFonts() {
-    m_title->setFont(logicalFont(this, kTextPixels, QFont::Medium));
-    m_question->setFont(logicalFont(this, kTextPixels, QFont::Normal));
-    m_cancelButton->setFont(logicalFont(this, kTextPixels, QFont::Normal));
-    m_confirmButton->setFont(logicalFont(this, kTextPixels, QFont::Medium));
+    setLogicalFont(m_title, kTextPixels, QFont::Medium);
+    setLogicalFont(m_question, kTextPixels, QFont::Normal);
+    setLogicalFont(m_cancelButton, kTextPixels, QFont::Normal);
+    setLogicalFont(m_confirmButton, kTextPixels, QFont::Medium);
+    // The confirmation's buttons are measured when they are about to show: at start the panel
+    // would otherwise load a font face just for a hidden "Cancel".
+    m_confirmationSized = false;
+    if (m_confirming) {
+        sizeConfirmation();
+    }
+}
+
+void NoteHeader::sizeConfirmation() {
+    if (m_confirmationSized) {
+        return;
+    }
+    m_confirmationSized = true;
     // Both buttons get one height, of the row's parity, so they share their top edge and every
     // label of the row (question, "Cancel", "Delete") is centred on the same line.
     int height = std::max(kCancelHeight, m_confirmButton->sizeHint().height());
@@ -107,6 +120,8 @@ void NoteHeader::refresh(const QString& title, bool confirming) {
     m_confirming = confirming;
     if (!confirming) {
         m_askedAt.invalidate();
+    } else {
+        sizeConfirmation();
     }
     // Switch in one step, without animation; hidden widgets keep their hover state out of it.
     m_title->setVisible(!confirming);

@@ -46,6 +46,8 @@ protected:
 
 private:
     void setHovering(bool hovering);
+    // Fixes the sizes of the confirmation's buttons for their fonts, once per font change.
+    void sizeConfirmation();
 
     QHBoxLayout* m_row;
     TextLine* m_title;
@@ -55,6 +57,7 @@ private:
     DestructiveButton* m_confirmButton;
     QElapsedTimer m_askedAt; // since the "xmark" click that opened the confirmation
     bool m_confirming = false;
+    bool m_confirmationSized = false;
     bool m_hovering = false;
 };
 

@@ -181,8 +181,8 @@ QString PanelView::notSavedText(const FileStatus& status) {
 
 void PanelView::applyFonts() {
     m_header->applyFonts();
-    m_editor->setFont(logicalFont(this, kEditorFontPixels));
-    m_countLabel->setFont(logicalFont(this, kFooterFontPixels));
+    setLogicalFont(m_editor, kEditorFontPixels);
+    setLogicalFont(m_countLabel, kFooterFontPixels);
 }
 
 void PanelView::showEvent(QShowEvent* event) {

@@ -85,6 +85,13 @@ QFont logicalFont(const QWidget* widget, double pixels, QFont::Weight weight) {
     return font;
 }
 
+void setLogicalFont(QWidget* widget, double pixels, QFont::Weight weight) {
+    const QFont font = logicalFont(widget, pixels, weight);
+    if (widget->font() != font) {
+        widget->setFont(font);
+    }
+}
+
 QPainterPath continuousRoundedRect(const QRectF& rect, double radius) {
     // Each corner is one cubic that starts 1.28 radii from the corner, with its handles pulled
     // towards the corner so that the curve's middle sits where a circular arc's would.

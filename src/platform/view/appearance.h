@@ -26,6 +26,9 @@ QColor contrastingColor(const QColor& color);
 // Qt point sizes scale with the screen's logical dpi, so the size is converted through the dpi of
 // `widget`'s screen (96 without one): 13.5 px is 10.125 pt at 96 dpi.
 QFont logicalFont(const QWidget* widget, double pixels, QFont::Weight weight = QFont::Normal);
+// Gives `widget` that font unless it has it already: setting an equal font again still sends the
+// widget and all its children a font change, and a text editor lays its document out anew.
+void setLogicalFont(QWidget* widget, double pixels, QFont::Weight weight = QFont::Normal);
 
 // A card's outline: a rectangle whose corners curve continuously into the edges, the curve
 // starting a little further along each edge than a circular arc of `radius` would.
