@@ -181,42 +181,31 @@ private slots:
         QVERIFY(colors.separator != colors.window && colors.separator != colors.base);
     }
 
-    // The tooltips of the real panel, hovered with the pointer.
+    // The tooltips of the real panel under a real pointer: beside a dot over the divider, then straight
+    // on to the delete button, whose bubble replaces it at once, to its left and 6 px below the top.
     void hoveredDotAndDeleteButtonShowBubblesBesideThem() {
         PanelFixture fixture({"Groceries", "Call the landlord", ""}, 0);
         fixture.show();
         PanelView& view = fixture.view();
         auto* overlay = view.findChild<TooltipOverlay*>();
         const QColor fill = tooltipBackground(overlay->bubble().isDark());
-        const auto isFill = [&](const QImage& image, int x, int y) { return near(image.pixelColor(x, y), fill, 3); };
-
-        // A dot at the rail's right edge: the bubble stands right of it, over divider and pane,
-        // with its arrow on the left pointing back at the dot.
         const QRect dot = boxOf(fixture.find("dot-1"), &view);
         QTest::mouseMove(&view, dot.center());
         fixture.time().advance(0ms);
         fixture.time().advance(TooltipLayout::delay);
         QCOMPARE(overlay->bubble().text(), QStringLiteral("Call the landlord"));
         QTRY_COMPARE(overlay->bubble().opacity(), 1.0);
-        QImage image = view.grab().toImage();
-        const int bodyLeft = dot.right() + 1 + 8;
-        const int middle = dot.center().y();
-        QVERIFY(isFill(image, bodyLeft - 3, middle));     // the arrow, over the rail
-        QVERIFY(isFill(image, NoteRail::kWidth, middle)); // over the divider
-        QVERIFY(isFill(image, bodyLeft + 60, middle - 8));
+        const QImage image = view.grab().toImage();
+        for (const int x : {dot.right() + 1 + 8 - 3, NoteRail::kWidth, dot.right() + 1 + 8 + 60}) {
+            QVERIFY2(near(image.pixelColor(x, dot.center().y()), fill, 3), qPrintable(QString::number(x)));
+        }
 
-        // Straight on to the delete button in the top-right corner: no room on its right, so the
-        // bubble stands to its left, arrow on the right, held 6 px below the panel's top.
         const QRect button = boxOf(fixture.find("deleteButton"), &view);
         QTest::mouseMove(&view, button.center());
         fixture.time().advance(0ms);
         QCOMPARE(overlay->bubble().text(), QStringLiteral("Delete note"));
-        QCOMPARE(overlay->bubble().opacity(), 1.0); // replaced at once, no fade
-        image = view.grab().toImage();
-        const int bodyRight = button.left() - 8 - 1;
-        const int bodyMiddle = overlay->bubbleBody().center().y();
-        QVERIFY(isFill(image, bodyRight + 3, bodyMiddle));
-        QVERIFY(isFill(image, bodyRight - 30, 8));
+        QCOMPARE(overlay->bubble().opacity(), 1.0);
+        QCOMPARE(overlay->bubbleBody().right() + 1 + 8, button.left());
         QCOMPARE(overlay->bubbleBody().top(), std::max(6, button.center().y() - overlay->bubbleBody().height() / 2));
     }
 };

@@ -84,52 +84,38 @@ class AppDelegateTest : public QObject {
     };
 
 private slots:
-    void launchesWithMenusAndHotKeyAndHonoursOnlyTheExactShowPanelArgument() {
+    void launchesWithTheHotKeyOrWithoutItAndOpensOnlyForTheExactShowPanelArgument() {
         Shell plain;
         QVERIFY(!plain.delegate->panelVisible());
-        QVERIFY(plain.delegate->hotKey());
         QCOMPARE(plain.hotKeys->registered.at(1).keysym, 0x79u);
         QCOMPARE(plain.hotKeys->registered.at(1).modifiers, kHotKeyControl | kHotKeyShift);
-        const QList<QMenu*> bar = plain.delegate->mainMenus();
-        QCOMPARE(describe(bar[0]), QStringList{"Quit Pindle Ctrl+Q"});
-        QCOMPARE(bar[1]->title(), QStringLiteral("Edit"));
-        QCOMPARE(describe(bar[1]), (QStringList{"Undo Ctrl+Z", "Redo Ctrl+Shift+Z", "-", "Cut Ctrl+X", "Copy Ctrl+C",
-                                                "Paste Ctrl+V", "Select All Ctrl+A"}));
-
         Shell shown({"pindle", "--verbose", "--show-panel"});
-        QVERIFY(shown.delegate->panelVisible());
-        QVERIFY(shown.delegate->keyMonitorInstalled());
+        QVERIFY(shown.delegate->panelVisible() && shown.delegate->keyMonitorInstalled());
         for (const char* near : {"--Show-Panel", "--show-panel=1", "show-panel"}) {
-            Shell other({"pindle", near});
-            QVERIFY2(!other.delegate->panelVisible(), near);
+            QVERIFY2(!Shell({"pindle", near}).delegate->panelVisible(), near);
         }
+        // Another program holds the combination: the panel still opens from the icon.
+        Shell refused({"pindle"}, true);
+        QVERIFY(!refused.delegate->hotKey());
+        QVERIFY(refused.openAndFocus());
+        QCOMPARE(refused.panel()->contentGeometry().size(), QSize(360, 520));
     }
 
-    void worksWhenAnotherProgramHoldsTheHotKey() {
-        Shell shell({"pindle"}, true);
-        QVERIFY(!shell.delegate->hotKey());
-        QVERIFY(shell.openAndFocus());
-        QCOMPARE(shell.panel()->contentGeometry().size(), QSize(360, 520));
-    }
-
+    // Open focuses the editor; close writes the typing at once and locks the toggle out for 250 ms.
     void openAndCloseStepByStepWithAQuarterSecondOfSuppression() {
         Shell shell;
         const auto tokenBefore = shell.store().focusToken();
         shell.pressHotKey();
         QVERIFY(shell.delegate->panelVisible() && shell.delegate->highlighted());
-        QVERIFY(shell.delegate->keyMonitorInstalled());
         QCOMPARE(shell.store().focusToken(), tokenBefore + 1);
         QVERIFY(QTest::qWaitForWindowActive(shell.panel()) && shell.editor()->hasFocus());
         QTest::keyClicks(shell.editor(), "buy milk");
-        QVERIFY(shell.time.pendingCount() > 0);
         QVERIFY(!shell.document().contains("buy milk"));
         shell.store().setConfirmingDelete(true);
 
         shell.pressHotKey();
         QVERIFY(!shell.delegate->panelVisible() && !shell.delegate->highlighted());
-        QVERIFY(!shell.delegate->keyMonitorInstalled());
-        QVERIFY(shell.delegate->lastCloseTime() == shell.time.now());
-        QVERIFY(!shell.store().confirmingDelete());
+        QVERIFY(!shell.delegate->keyMonitorInstalled() && !shell.store().confirmingDelete());
         QVERIFY(shell.document().contains("buy milk"));
         QCOMPARE(shell.time.pendingCount(), 0u);
 
@@ -139,8 +125,6 @@ private slots:
         shell.time.setNow(shell.time.now() + 1ms);
         shell.pressHotKey();
         QVERIFY(shell.delegate->panelVisible());
-        QCOMPARE(shell.store().focusToken(), tokenBefore + 2);
-
         // A later launch opens the panel even right after a close.
         shell.delegate->closePanel();
         shell.delegate->anotherLaunch({"pindle"});
@@ -151,31 +135,26 @@ private slots:
     void typingIsWrittenWhenTheSessionEndsAndOnQuit() {
         Shell shell;
         QVERIFY(shell.openAndFocus());
-        auto* session = qGuiApp->findChild<QSessionManager*>();
-        QVERIFY(session);
         QTest::keyClicks(shell.editor(), "logout");
-        emit qGuiApp->commitDataRequest(*session);
+        emit qGuiApp->commitDataRequest(*qGuiApp->findChild<QSessionManager*>());
         QVERIFY(shell.document().contains("logout"));
         QTest::keyClicks(shell.editor(), " quit");
         shell.delegate->applicationWillTerminate();
         QVERIFY(shell.document().contains("logout quit"));
     }
 
-    // Ctrl+1..9 and Ctrl+W run against the real app in tests/e2e.
+    // The key monitor acts while shown and only then; the command table is in key_commands_test.
     void keyCommandsActWhileShownAndOnlyThen() {
         Shell shell;
         QVERIFY(shell.openAndFocus());
-        // Escape first dismisses the confirmation, then closes.
         shell.store().setConfirmingDelete(true);
-        shell.key(Qt::Key_Escape, Qt::ShiftModifier);
-        QVERIFY(shell.delegate->panelVisible());
-        QVERIFY(!shell.store().confirmingDelete());
+        shell.key(Qt::Key_Escape);
+        QVERIFY(shell.delegate->panelVisible() && !shell.store().confirmingDelete());
         const auto writes = shell.store().writeCount();
         shell.key(Qt::Key_Escape);
         QVERIFY(!shell.delegate->panelVisible());
         QCOMPARE(shell.store().writeCount(), writes + 1); // one close, one write
 
-        // Hidden: nothing is intercepted any more.
         shell.key(Qt::Key_Q, Qt::ControlModifier);
         QCOMPARE(shell.quits, 0);
         shell.time.setNow(shell.time.now() + 1s);
@@ -192,6 +171,7 @@ private slots:
         QVERIFY(shell.delegate->panelVisible() && !popup.isVisible());
     }
 
+    // One undo step per Ctrl+Z: run twice, the cut and the typing would both be undone.
     void editingKeysReachTheFocusedEditorOnce() {
         Shell shell;
         QVERIFY(shell.openAndFocus());
@@ -199,11 +179,9 @@ private slots:
         shell.key(Qt::Key_A, Qt::ControlModifier);
         shell.key(Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(shell.editor()->toPlainText(), QString());
-        // One undo step per Ctrl+Z: run twice, the cut and the typing would both be undone.
         shell.key(Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(shell.editor()->toPlainText(), QStringLiteral("abc"));
         shell.key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(shell.editor()->toPlainText(), QString());
         QCOMPARE(shell.store().activeNote()->text, std::string());
     }
 
@@ -218,7 +196,6 @@ private slots:
         QVERIFY(shell.document().contains("note"));
 
         QMenu* menu = shell.delegate->contextMenu();
-        QVERIFY(menu);
         QCOMPARE(describe(menu), (QStringList{"(Pindle)", "-", "Reveal Notes in Finder", "-", "Quit Pindle Ctrl+Q"}));
         // The document the store uses is elsewhere; the reveal shows the default location.
         menu->actions()[2]->trigger();

@@ -6,31 +6,25 @@ namespace pindle {
 namespace {
 
 TEST(PanelPlacement, CentresBelowOrAboveTheAnchorAndClampsInOrder) {
-    // 1920 x 1080 with a 28 px bar along the top, or a 30 px tray along the bottom.
-    const ScreenArea topBar{{0, 0, 1920, 1080}, {0, 28, 1920, 1052}};
-    const ScreenArea bottomTray{{0, 0, 1920, 1080}, {0, 0, 1920, 1050}};
+    // 1920 x 1080 with a 28 px bar along the top, or a 30 px tray along the bottom, and odd screens.
+    const QRectF full(0, 0, 1920, 1080);
+    const ScreenArea topBar{full, {0, 28, 1920, 1052}}, bottomTray{full, {0, 0, 1920, 1050}};
+    const ScreenArea docked{full, {64, 28, 1856, 1052}}, narrow{{0, 0, 300, 1080}, {0, 28, 300, 1052}};
+    const ScreenArea shortArea{full, {0, 28, 1920, 400}}, tall{{0, 0, 1920, 2000}, {0, 0, 1920, 1970}};
+    const ScreenArea low{{0, 0, 1024, 400}, {0, 0, 1024, 370}},
+        second{{1920, 200, 1280, 1400}, {1920, 200, 1280, 1370}};
     const QRectF icon(940, 4, 24, 24);
-    struct Case {
+    const struct {
         const char* name;
         QRectF anchor;
         std::optional<ScreenArea> screen;
         QPointF origin;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"centred, 6 below the icon", icon, topBar, {952 - 180, 28 + 6}},
         {"right edge 8 inside", {1890, 4, 24, 24}, topBar, {1920 - 8 - 360, 34}},
-        {"left edge 8 inside a docked area",
-         {70, 4, 24, 24},
-         ScreenArea{{0, 0, 1920, 1080}, {64, 28, 1856, 1052}},
-         {64 + 8, 34}},
-        {"too narrow: the left margin wins",
-         {250, 4, 24, 24},
-         ScreenArea{{0, 0, 300, 1080}, {0, 28, 300, 1052}},
-         {8, 34}},
-        {"too short: the bottom stays 8 inside, over the icon",
-         icon,
-         ScreenArea{{0, 0, 1920, 1080}, {0, 28, 1920, 400}},
-         {772, 428 - 8 - 520}},
+        {"left edge 8 inside a docked area", {70, 4, 24, 24}, docked, {64 + 8, 34}},
+        {"too narrow: the left margin wins", {250, 4, 24, 24}, narrow, {8, 34}},
+        {"too short: the bottom stays 8 inside, over the icon", icon, shortArea, {772, 428 - 8 - 520}},
         {"fractions kept", {940.25, 4.5, 24, 24}, topBar, {952.25 - 180, 28.5 + 6}},
         {"a point or icon inside the bar: 6 below the bar", {600, 14, 0, 0}, topBar, {420, 28 + 6}},
         {"no screen: unclamped", {-500, -100, 20, 20}, std::nullopt, {-490 - 180, -80 + 6}},
@@ -38,20 +32,11 @@ TEST(PanelPlacement, CentresBelowOrAboveTheAnchorAndClampsInOrder) {
         {"above a bottom tray icon, 8 inside", {940, 1054, 22, 22}, bottomTray, {951 - 180, 1050 - 8 - 520}},
         {"above a pointer", {600, 900, 0, 0}, bottomTray, {420, 900 - 6 - 520}},
         {"above a pointer in the tray: 8 inside", {600, 1070, 0, 0}, bottomTray, {420, 1050 - 8 - 520}},
-        {"on the middle line: below",
-         {600, 1000, 0, 0},
-         ScreenArea{{0, 0, 1920, 2000}, {0, 0, 1920, 1970}},
-         {420, 1006}},
-        {"above on a short screen: the top stays 8 inside",
-         {500, 374, 22, 22},
-         ScreenArea{{0, 0, 1024, 400}, {0, 0, 1024, 370}},
-         {511 - 180, 8}},
-        {"halves of the anchor's own screen",
-         {2500, 800, 0, 0},
-         ScreenArea{{1920, 200, 1280, 1400}, {1920, 200, 1280, 1370}},
-         {2320, 806}},
+        {"on the middle line: below", {600, 1000, 0, 0}, tall, {420, 1006}},
+        {"above on a short screen: the top stays 8 inside", {500, 374, 22, 22}, low, {511 - 180, 8}},
+        {"halves of the anchor's own screen", {2500, 800, 0, 0}, second, {2320, 806}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QPointF origin = panelOrigin(c.anchor, QSizeF(360, 520), c.screen);
         EXPECT_DOUBLE_EQ(origin.x(), c.origin.x());
