@@ -115,7 +115,6 @@ private slots:
         QCOMPARE(longText.lines().size(), 2);
         QVERIFY(sentence.startsWith(longText.lines().at(0)) && longText.lines().at(1).endsWith(u'\u2026'));
         QVERIFY(longText.bodySize().width() <= 190 + 16 && longText.bodySize().width() >= 150 + 16);
-
         // A new text is measured again, and the overlay is told so that it can place it again.
         QSignalSpy measured(&longText, &TooltipBubble::bodySizeChanged);
         longText.setText(QStringLiteral("New note"));
