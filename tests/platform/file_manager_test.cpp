@@ -1,5 +1,5 @@
-// Revealing notes.json: FileManager1 ShowItems on a private session bus (tests/e2e/desktop.py), and
-// the fallback of opening the folder.
+// Revealing notes.json: FileManager1 ShowItems on a private session bus (tests/e2e/desktop.py), else
+// opening the folder.
 
 #include "platform/file_manager.h"
 
@@ -16,9 +16,7 @@ class FakeFileManager : public QObject {
 
 public:
     QStringList shown;
-
-public slots:
-    void ShowItems(const QStringList& uris, const QString& /*startupId*/) { shown += uris; }
+    Q_SLOT void ShowItems(const QStringList& uris, const QString& /*startupId*/) { shown += uris; }
 };
 
 class FileManagerTest : public QObject {
@@ -27,29 +25,26 @@ class FileManagerTest : public QObject {
 private slots:
     void selectsTheFileInTheFileManagerElseOpensTheFolder() {
         const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
-        QDBusConnection service = QDBusConnection::connectToBus(address, QStringLiteral("service"));
+        QDBusConnection service = QDBusConnection::connectToBus(address, "service");
         FakeFileManager manager;
-        QVERIFY(service.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
-                                       QDBusConnection::ExportAllSlots));
-        QVERIFY(service.registerService(QStringLiteral("org.freedesktop.FileManager1")));
-        const QDBusConnection client = QDBusConnection::connectToBus(address, QStringLiteral("client"));
+        QVERIFY(service.registerObject("/org/freedesktop/FileManager1", &manager, QDBusConnection::ExportAllSlots));
+        QVERIFY(service.registerService("org.freedesktop.FileManager1"));
+        const QDBusConnection client = QDBusConnection::connectToBus(address, "client");
         QList<QUrl> opened;
         const auto openFolder = [&](const QUrl& folder) { opened << folder; };
-        revealInFileManager(QStringLiteral("/home/ann/.local/share/Pindle/notes.json"), client, openFolder);
-        QTRY_COMPARE(manager.shown, QStringList{"file:///home/ann/.local/share/Pindle/notes.json"});
+        const QString notes = "/home/ann/.local/share/Pindle/notes.json";
+        revealInFileManager(notes, client, openFolder);
+        QTRY_COMPARE(manager.shown, QStringList{"file://" + notes});
         QTest::qWait(50);
         QVERIFY(opened.isEmpty());
 
         // No file manager on the bus, and no bus at all.
-        QVERIFY(service.unregisterService(QStringLiteral("org.freedesktop.FileManager1")));
-        const QList<QUrl> folder{QUrl::fromLocalFile(QStringLiteral("/data/Pindle"))};
-        revealInFileManager(QStringLiteral("/data/Pindle/notes.json"), client, openFolder);
+        const QList<QUrl> folder{QUrl::fromLocalFile("/home/ann/.local/share/Pindle")};
+        QVERIFY(service.unregisterService("org.freedesktop.FileManager1"));
+        revealInFileManager(notes, client, openFolder);
         QTRY_COMPARE(opened, folder);
         opened.clear();
-        revealInFileManager(
-            QStringLiteral("/data/Pindle/notes.json"),
-            QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none")),
-            openFolder);
+        revealInFileManager(notes, QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "none"), openFolder);
         QCOMPARE(opened, folder);
     }
 };

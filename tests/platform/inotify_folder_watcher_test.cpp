@@ -15,13 +15,12 @@ class InotifyFolderWatcherTest : public QObject {
 private slots:
     void reportsNamesThatChangeInTheWatchedFoldersOnly() {
         QTemporaryDir root;
-        const std::filesystem::path a = root.filePath("a").toStdString();
-        const std::filesystem::path b = root.filePath("b").toStdString();
-        std::filesystem::create_directories(a);
-        std::filesystem::create_directories(b);
+        const std::filesystem::path a = root.filePath("a").toStdString(), b = root.filePath("b").toStdString();
+        QVERIFY(std::filesystem::create_directories(a) && std::filesystem::create_directories(b));
         InotifyFolderWatcher watcher;
         QStringList names;
-        watcher.watch({a}, [&](const std::string& name) { names << QString::fromStdString(name); });
+        const auto record = [&](const std::string& name) { names << QString::fromStdString(name); };
+        watcher.watch({a}, record);
 
         std::ofstream(b / "elsewhere") << "x";
         std::ofstream(a / ".tmp") << "new version";
@@ -29,7 +28,7 @@ private slots:
         QTRY_VERIFY(names.contains("notes.json"));
         QVERIFY(!names.contains("elsewhere"));
 
-        watcher.watch({b}, [&](const std::string& name) { names << QString::fromStdString(name); });
+        watcher.watch({b}, record);
         names.clear();
         std::ofstream(a / "notes.json") << "in place";
         std::ofstream(b / "other.json") << "y";

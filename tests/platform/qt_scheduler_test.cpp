@@ -21,14 +21,13 @@ private slots:
         clock.start();
         std::vector<int> ran;
         qint64 lastRanAfter = -1;
-        const auto last = scheduler.schedule(300ms, [&] {
+        scheduler.schedule(300ms, [&] {
             ran.push_back(2);
             lastRanAfter = clock.elapsed();
         });
         scheduler.schedule(400us, [&] { ran.push_back(3); }); // rounded up: never early
-        const auto first = scheduler.schedule(0ms, [&] { ran.push_back(1); });
+        scheduler.schedule(0ms, [&] { ran.push_back(1); });
         scheduler.schedule(-5s, [&] { ran.push_back(0); });
-        QVERIFY(first != 0 && last != 0 && first != last);
         QVERIFY(ran.empty()); // never inside schedule()
         QTRY_COMPARE(ran, (std::vector<int>{1, 0, 3, 2}));
         QVERIFY2(lastRanAfter >= 300, qPrintable(QString::number(lastRanAfter)));
@@ -37,25 +36,20 @@ private slots:
 
     void cancelledTasksNeverRunAndStaleIdsAreHarmless() {
         QtScheduler scheduler;
-        int cancelledRuns = 0;
-        int keptRuns = 0;
-        const auto cancelled = scheduler.schedule(20ms, [&] { ++cancelledRuns; });
-        const auto kept = scheduler.schedule(40ms, [&] { ++keptRuns; });
+        std::vector<int> ran;
+        const auto cancelled = scheduler.schedule(20ms, [&] { ran.push_back(0); });
+        const auto kept = scheduler.schedule(40ms, [&] { ran.push_back(1); });
         scheduler.cancel(cancelled);
         scheduler.cancel(cancelled);
         scheduler.cancel(987654);
-        QTRY_COMPARE(keptRuns, 1);
+        QTRY_COMPARE(ran, std::vector<int>{1});
         scheduler.cancel(kept);
-
         // A task may cancel another that is due in the same turn of the loop.
-        int victimRuns = 0;
         Scheduler::TaskId victim = 0;
         scheduler.schedule(0ms, [&] { scheduler.cancel(victim); });
-        victim = scheduler.schedule(0ms, [&] { ++victimRuns; });
+        victim = scheduler.schedule(0ms, [&] { ran.push_back(2); });
         QTest::qWait(60);
-        QCOMPARE(cancelledRuns, 0);
-        QCOMPARE(keptRuns, 1);
-        QCOMPARE(victimRuns, 0);
+        QCOMPARE(ran, std::vector<int>{1});
     }
 };
 

@@ -9,10 +9,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <atomic>
+#include <algorithm>
 #include <cstring>
+#include <future>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include <sys/resource.h>
@@ -25,24 +25,20 @@ namespace pindle {
 
 namespace {
 
-// Hands over from another thread, as a second process would, while the test's loop serves.
-SingleInstance::Outcome handOver(const QString& folder, const QStringList& arguments = {"pindle"},
-                                 QString* warning = nullptr) {
-    SingleInstance::Outcome outcome = SingleInstance::Outcome::failed;
-    std::atomic<bool> done = false;
-    std::thread second([&] {
+using Outcome = SingleInstance::Outcome;
+
+// A launch from another thread, as a second process makes it, while the test's loop serves: its
+// outcome and warning.
+std::pair<Outcome, QString> launch(const QString& folder, const QStringList& arguments = {"pindle"}) {
+    auto second = std::async(std::launch::async, [&] {
         SingleInstance instance(folder);
-        outcome = instance.start(arguments, 5000);
-        if (warning) {
-            *warning = instance.warning();
-        }
-        done = true;
+        const Outcome outcome = instance.start(arguments, 5000);
+        return std::pair{outcome, instance.warning()};
     });
-    while (!done) {
+    while (second.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
         QTest::qWait(10);
     }
-    second.join();
-    return outcome;
+    return second.get();
 }
 
 // A raw, non-blocking client of the instance socket, as a stray program would make; -1 when
@@ -71,14 +67,14 @@ private slots:
     void init() { m_folder = m_root.path() + "/" + QTest::currentTestFunction(); }
 
     void aSecondLaunchHandsItsArgumentsToTheFirst() {
-        SingleInstance first(m_folder);
-        QSignalSpy launched(&first, &SingleInstance::launched);
-        QCOMPARE(first.start({"pindle"}), SingleInstance::Outcome::primary);
-        QVERIFY(first.warning().isEmpty());
+        auto first = std::make_unique<SingleInstance>(m_folder);
+        QSignalSpy launched(first.get(), &SingleInstance::launched);
+        QCOMPARE(first->start({"pindle"}), Outcome::primary);
+        QVERIFY(first->warning().isEmpty());
         QCOMPARE(QFileInfo(m_folder).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
 
         const QStringList arguments{"pindle", "--show-panel", "ünïcode ✓"};
-        QCOMPARE(handOver(m_folder, arguments), SingleInstance::Outcome::handedOver);
+        QCOMPARE(launch(m_folder, arguments).first, Outcome::handedOver);
         QTRY_COMPARE(launched.size(), 1);
         QCOMPARE(launched[0][0].toStringList(), arguments);
 
@@ -92,24 +88,46 @@ private slots:
             QVERIFY2(QTest::qWaitFor([&] { return ::recv(client, &reply, 1, 0) == 0; }), junk.constData());
             ::close(client);
         }
-        QCOMPARE(handOver(m_folder), SingleInstance::Outcome::handedOver);
-        QTRY_COMPARE(launched.size(), 2);
+        // Clients until no descriptor is left, so that the instance's accept() fails for them.
+        rlimit saved{};
+        QVERIFY(::getrlimit(RLIMIT_NOFILE, &saved) == 0);
+        const int lowestFree = ::dup(0);
+        ::close(lowestFree);
+        const rlimit low{static_cast<rlim_t>(lowestFree + 8), saved.rlim_max};
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &low) == 0);
+        std::vector<int> clients;
+        for (int client; (client = connectTo(m_folder)) >= 0;) {
+            clients.push_back(client);
+        }
+        QTest::qWait(300);
+        QVERIFY(::setrlimit(RLIMIT_NOFILE, &saved) == 0 && !clients.empty());
+        std::for_each(clients.begin(), clients.end(), ::close);
 
         // Over 64 KiB of arguments: the running instance still hears of the launch and of
         // "--show-panel", the only argument it acts on, and the launch says what it left out.
-        QString warning;
-        QCOMPARE(handOver(m_folder, {"pindle", QString(40000, 'x'), "--show-panel"}, &warning),
-                 SingleInstance::Outcome::handedOver);
-        QTRY_COMPARE(launched.size(), 3);
-        QCOMPARE(launched[2][0].toStringList(), (QStringList{"pindle", "--show-panel"}));
+        const auto [outcome, warning] = launch(m_folder, {"pindle", QString(40000, 'x'), "--show-panel"});
+        QCOMPARE(outcome, Outcome::handedOver);
+        QTRY_COMPARE(launched.size(), 2);
+        QCOMPARE(launched[1][0].toStringList(), (QStringList{"pindle", "--show-panel"}));
         QVERIFY2(warning.contains("handed over: pindle --show-panel"), qPrintable(warning));
 
         // A holder that is alive but does not answer (hung, or its socket gone) is a failure,
         // not a hand-over.
         QVERIFY(QFile::remove(m_folder + "/instance.socket"));
         SingleInstance third(m_folder);
-        QCOMPARE(third.start({"pindle"}, 300), SingleInstance::Outcome::failed);
+        QCOMPARE(third.start({"pindle"}, 300), Outcome::failed);
         QVERIFY(third.warning().contains(QString::number(QCoreApplication::applicationPid())));
+
+        // What a killed instance leaves, its lock file and socket file, blocks nothing.
+        first.reset();
+        for (const char* name : {"/instance.lock", "/instance.socket"}) {
+            QFile file(m_folder + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("pid 999999 on elsewhere\n") > 0);
+        }
+        SingleInstance next(m_folder);
+        QCOMPARE(next.start({"pindle"}), Outcome::primary);
+        QVERIFY(next.warning().isEmpty());
+        QCOMPARE(launch(m_folder).first, Outcome::handedOver);
     }
 
     void aFolderOthersCanEnterTurnsTheGuardOff() {
@@ -117,7 +135,7 @@ private slots:
             const QString folder = m_folder + QString::number(mode);
             QVERIFY(QDir().mkdir(folder) && ::chmod(QFile::encodeName(folder).constData(), mode) == 0);
             SingleInstance instance(folder);
-            QCOMPARE(instance.start({"pindle"}), SingleInstance::Outcome::primary);
+            QCOMPARE(instance.start({"pindle"}), Outcome::primary);
             QVERIFY(!instance.warning().isEmpty());
             QVERIFY(!QFile::exists(folder + "/instance.socket"));
         }
@@ -134,46 +152,13 @@ private slots:
         // does not run; once the first has ended, the next one does.
         const QString notes = m_folder + "/notes";
         auto first = std::make_unique<SingleInstance>(m_folder + "/one", notes);
-        QCOMPARE(first->start({"pindle"}), SingleInstance::Outcome::primary);
+        QCOMPARE(first->start({"pindle"}), Outcome::primary);
         SingleInstance second(m_folder + "/two", notes);
-        QCOMPARE(second.start({"pindle"}), SingleInstance::Outcome::failed);
+        QCOMPARE(second.start({"pindle"}), Outcome::failed);
         QVERIFY2(second.warning().contains(QString::number(QCoreApplication::applicationPid())),
                  qPrintable(second.warning()));
         first.reset();
-        QCOMPARE(SingleInstance(m_folder + "/three", notes).start({"pindle"}), SingleInstance::Outcome::primary);
-    }
-
-    void keepsListeningAfterACrashAndRunningOutOfFileDescriptors() {
-        // What a killed instance leaves, its lock file and socket file, blocks nothing.
-        QVERIFY(QDir().mkdir(m_folder) && ::chmod(QFile::encodeName(m_folder).constData(), 0700) == 0);
-        for (const char* name : {"/instance.lock", "/instance.socket"}) {
-            QFile file(m_folder + name);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("pid 999999 on elsewhere\n") > 0);
-        }
-        SingleInstance first(m_folder);
-        QSignalSpy launched(&first, &SingleInstance::launched);
-        QCOMPARE(first.start({"pindle"}), SingleInstance::Outcome::primary);
-        QVERIFY(first.warning().isEmpty());
-        // Clients until no descriptor is left, so that the instance's accept() fails for them.
-        rlimit saved{};
-        QVERIFY(::getrlimit(RLIMIT_NOFILE, &saved) == 0);
-        const int lowestFree = ::dup(0);
-        ::close(lowestFree);
-        rlimit low = saved;
-        low.rlim_cur = static_cast<rlim_t>(lowestFree + 8);
-        QVERIFY(::setrlimit(RLIMIT_NOFILE, &low) == 0);
-        std::vector<int> clients;
-        for (int client; (client = connectTo(m_folder)) >= 0;) {
-            clients.push_back(client);
-        }
-        QTest::qWait(300);
-        QVERIFY(::setrlimit(RLIMIT_NOFILE, &saved) == 0);
-        for (const int client : clients) {
-            ::close(client);
-        }
-        QVERIFY(!clients.empty());
-        QCOMPARE(handOver(m_folder), SingleInstance::Outcome::handedOver);
-        QTRY_COMPARE(launched.size(), 1);
+        QCOMPARE(SingleInstance(m_folder + "/three", notes).start({"pindle"}), Outcome::primary);
     }
 };
 
