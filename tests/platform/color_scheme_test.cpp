@@ -11,7 +11,6 @@
 #include <QDBusVariant>
 #include <QSignalSpy>
 #include <QTest>
-#include <QWidget>
 
 namespace pindle {
 
@@ -96,18 +95,15 @@ private slots:
         QCOMPARE(QApplication::palette(), m_desktop);
 
         PortalStandIn portal({"--settings", "--color-scheme", "1"});
-        QWidget panel;
         DesktopColorScheme scheme(QDBusConnection::sessionBus());
         QSignalSpy changes(&scheme, &DesktopColorScheme::schemeChanged);
         scheme.start();
         QTRY_VERIFY(windowIsDark());
-        QVERIFY(isDark(panel.palette()));
         QCOMPARE(scheme.scheme(), ColorScheme::dark);
         QCOMPARE(changes.size(), 1);
 
         change(portal, kAppearance, "color-scheme", 0);
         QTRY_VERIFY(!windowIsDark());
-        QVERIFY(!isDark(panel.palette()));
         QCOMPARE(QApplication::palette(), m_desktop);
         // Other settings and other namespaces are not the colour scheme.
         change(portal, kAppearance, "accent-color", 1);
