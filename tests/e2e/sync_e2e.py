@@ -50,9 +50,8 @@ class Syncthing:
         config = ET.parse(path)
         root = config.getroot()
         for name, value in dict(self.OPTIONS, listenAddress=f"tcp://127.0.0.1:{self.listen}").items():
-            root.find("options").find(name).text = value
-        root.find("gui").find("address").text = f"127.0.0.1:{self.gui}"
-        root.find("gui").find("apikey").text = "pindle"
+            root.find("options/" + name).text = value
+        root.find("gui/address").text, root.find("gui/apikey").text = f"127.0.0.1:{self.gui}", "pindle"
         ET.SubElement(ET.SubElement(root, "device", id=peer.id), "address").text = f"tcp://127.0.0.1:{peer.listen}"
         # Rescans a second after a change; a pull that gave up on a changing file is tried again soon.
         folder = ET.SubElement(root, "folder", id="pindle", path=self.folder, type="sendreceive",
