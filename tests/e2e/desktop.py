@@ -72,8 +72,8 @@ XFCE_PANEL = """<?xml version="1.0" encoding="UTF-8"?><channel name="xfce4-panel
 <property name="position-locked" type="bool" value="true"/>
 <property name="plugin-ids" type="array"><value type="int" value="1"/><value type="int" value="2"/></property>
 </property></property><property name="plugins" type="empty"><property name="plugin-1" type="string" value="separator">
-<property name="expand" type="bool" value="true"/><property name="style" type="uint" value="0"/></property><property name="plugin-2" type="string" value="systray"/>
-</property></channel>"""
+<property name="expand" type="bool" value="true"/><property name="style" type="uint" value="0"/></property>
+<property name="plugin-2" type="string" value="systray"/></property></channel>"""
 LXQT_PANEL = ("[General]\n__userfile__=true\npanels=panel1\n[panel1]\nplugins=statusnotifier\nposition={Edge}\n"
               "panelSize=32\niconSize=22\nwidth=100\nwidth-percent=true\ndesktop=0\n[statusnotifier]\n"
               "type=statusnotifier\nalignment=Right\n")
