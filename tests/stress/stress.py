@@ -92,7 +92,7 @@ def launch_on_one_long_word(desktop):
 
 
 # Name, ending, whether Pindle keeps running (the panel only closes), how the panel is opened.
-# SIGINT and SIGHUP take SIGTERM's path (tests/platform/quit_signals_test), the menu's Quit Ctrl+Q's
+# SIGINT and SIGHUP take SIGTERM's path (tests/platform/event_sources_test), the menu's Quit Ctrl+Q's
 # (quit from the menu: tests/e2e/desktops_e2e.py).
 ENDINGS = [
     ("SIGTERM", lambda d: d.pindle.send_signal(signal.SIGTERM), False, open_panel),
