@@ -140,15 +140,6 @@ TEST(MergeRule, AnOlderVersionKnownHereIsNoChangeThere) {
     EXPECT_EQ(describe(mergeNotes(notes("a=2 b=2"), mine, notes("a=1 b=1"), kDocument, local)), "a=2");
 }
 
-TEST(MergeRule, ConflictNotesHaveStableVersion4Ids) {
-    const std::string id = conflictNoteId("a", "theirs");
-    EXPECT_NE(id, conflictNoteId("a", "theirs!"));
-    EXPECT_NE(id, conflictNoteId("b", "theirs"));
-    ASSERT_EQ(id.size(), 36u);
-    EXPECT_EQ(id[14], '4');
-    EXPECT_NE(std::string("89ab").find(id[19]), std::string::npos);
-}
-
 TEST(ConflictCopyName, MatchesTheThreeEnginesAndNothingElse) {
     const std::pair<const char*, bool> names[] = {
         {"notes.sync-conflict-20261206-194512-ABCD2EF.json", true},
