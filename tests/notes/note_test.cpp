@@ -227,7 +227,7 @@ struct DecodeCase {
 };
 
 // Hostile documents (nesting, 1e999, surrogates, bad UTF-8, BOM, NUL, truncation) are in the fuzz
-// corpus, which the corpus replay test reads.
+// corpus, which FuzzCorpus below replays.
 class NotesFileReading : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(NotesFileReading, IsStrictAboutShapeAndLenientAboutTheRest) {
