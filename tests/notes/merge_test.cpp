@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <regex>
 #include <sstream>
 
 namespace pindle {
@@ -138,6 +139,15 @@ TEST(MergeRule, AnOlderVersionKnownHereIsNoChangeThere) {
     const auto mine = notes("a=2<1", &local);
     local["b"] = {versionHash("b", "2"), versionHash("b", "1")}; // deleted here
     EXPECT_EQ(describe(mergeNotes(notes("a=2 b=2"), mine, notes("a=1 b=1"), kDocument, local)), "a=2");
+}
+
+// Both machines name a conflict note alike: its id follows from the note's id and the kept text.
+TEST(MergeRule, ConflictNotesHaveStableVersion4Ids) {
+    const std::string id = conflictNoteId("a", "theirs");
+    EXPECT_NE(id, conflictNoteId("a", "theirs!"));
+    EXPECT_NE(id, conflictNoteId("b", "theirs"));
+    EXPECT_TRUE(std::regex_match(id, std::regex("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")))
+        << id;
 }
 
 TEST(ConflictCopyName, MatchesTheThreeEnginesAndNothingElse) {
