@@ -45,6 +45,8 @@ int main(int argc, char* argv[]) {
         return pindle::Launch::answer(request, argc, argv);
     }
     preferX11();
+    // Under way while the application object connects to the display.
+    pindle::FontConfigPreload fontConfig;
     const std::unique_ptr<QApplication> application = pindle::Launch::openApplication(argc, argv);
     if (!application) {
         return 1;
@@ -77,7 +79,7 @@ int main(int argc, char* argv[]) {
     }
 
     // Gone before the application object, declared after it.
-    const pindle::StartupPreload preload;
+    const pindle::StartupPreload preload(fontConfig);
 
     pindle::QtScheduler scheduler;
     pindle::SystemClock clock;
