@@ -45,10 +45,8 @@ public:
         m_host = true;
         emit StatusNotifierHostRegistered();
     }
+    Q_SIGNAL void StatusNotifierHostRegistered();
     mutable int asked = 0;
-
-signals:
-    void StatusNotifierHostRegistered();
 
 private:
     bool m_host;
