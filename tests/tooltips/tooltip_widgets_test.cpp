@@ -115,6 +115,10 @@ private slots:
         QCOMPARE(longText.lines().size(), 2);
         QVERIFY(sentence.startsWith(longText.lines().at(0)) && longText.lines().at(1).endsWith(u'\u2026'));
         QVERIFY(longText.bodySize().width() <= 190 + 16 && longText.bodySize().width() >= 150 + 16);
+        QVERIFY(longText.bodySize().height() > small.height() + 10);
+        TooltipBubble twoLines(QStringLiteral("Call the plumber about the kitchen sink before Friday"),
+                               HorizontalEdge::leading);
+        QVERIFY(twoLines.lines().size() == 2 && !twoLines.lines().at(1).endsWith(u'\u2026'));
         // A new text is measured again, and the overlay is told so that it can place it again.
         QSignalSpy measured(&longText, &TooltipBubble::bodySizeChanged);
         longText.setText(QStringLiteral("New note"));
