@@ -430,7 +430,6 @@ void Store::write(bool force) {
         // keeps it, set aside as an unreadable document is at start, before ours takes its place.
         m_unreadableDocumentOnDisk = true;
     }
-    ++m_writeCount;
     const FileStatus status = attemptWrite();
     const bool changed = status.kind != m_lastWrite.kind || status.error != m_lastWrite.error;
     m_lastWrite = status;

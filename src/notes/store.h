@@ -106,8 +106,6 @@ public:
     // The outcome of the most recent write: what the panel shows while saves fail. Observers hear
     // StoreChange::saveStatus when it changes.
     const FileStatus& lastWriteStatus() const { return m_lastWrite; }
-    // How many writes were attempted (successful or not).
-    std::uint64_t writeCount() const { return m_writeCount; }
 
 private:
     enum class DiskState { unchanged, merged, unreadable };
@@ -150,7 +148,6 @@ private:
     std::optional<std::chrono::system_clock::time_point> m_unreadableSince;
     FileStatus m_lastWrite;
     std::chrono::milliseconds m_retryDelay = kFirstRetryDelay;
-    std::uint64_t m_writeCount = 0;
 
     std::vector<std::pair<ObserverId, std::function<void(StoreChange)>>> m_observers;
     ObserverId m_nextObserverId = 1;
