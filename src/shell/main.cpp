@@ -21,7 +21,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <malloc.h>
 #include <memory>
 
 namespace {
@@ -38,10 +37,6 @@ void preferX11() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // One heap for every thread. Each thread that allocates would otherwise get an arena of its
-    // own, and the start-up threads leave theirs behind, partly touched: about 0.3 MiB more
-    // resident. A tray program's threads hardly ever allocate at once.
-    (void)mallopt(M_ARENA_MAX, 1);
     // First of all: a quit request during the start (a slow disk, a huge document) ends it.
     pindle::QuitSignals::catchEarly();
     // --help, --version and mistakes are answered before anything else happens.
