@@ -45,8 +45,6 @@ int main(int argc, char* argv[]) {
         return pindle::Launch::answer(request, argc, argv);
     }
     preferX11();
-    // Under way while the application object connects to the display.
-    pindle::FontConfigPreload fontConfig;
     const std::unique_ptr<QApplication> application = pindle::Launch::openApplication(argc, argv);
     if (!application) {
         return 1;
@@ -79,7 +77,7 @@ int main(int argc, char* argv[]) {
     }
 
     // Gone before the application object, declared after it.
-    const pindle::StartupPreload preload(fontConfig);
+    const pindle::StartupPreload preload;
 
     pindle::QtScheduler scheduler;
     pindle::SystemClock clock;
