@@ -510,9 +510,11 @@ class DesktopTest(unittest.TestCase):
     def tearDown(self):
         result = self._outcome.result
         failed = any(test is self for test, _ in result.failures + result.errors)
-        if failed:
-            print("\nscreenshot:", self.desktop.screenshot("at-end.png"), file=sys.stderr)
-        self.desktop.close(keep=failed)
+        try:
+            if failed:  # the display may be gone with what failed: the desktop is closed all the same
+                print("\nscreenshot:", self.desktop.screenshot("at-end.png"), file=sys.stderr)
+        finally:
+            self.desktop.close(keep=failed)
 
 
 def main():
