@@ -28,7 +28,8 @@ function(pindle_add_test name)
         endif()
         # One label, the executable's name: a list would be split into property names on the way
         # through discovery.
-        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_FILTER ${filter} PROPERTIES LABELS ${name})
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_FILTER ${filter} NO_PRETTY_VALUES
+                             PROPERTIES LABELS ${name})
         return()
     endif()
 
